@@ -1,0 +1,24 @@
+#!/usr/bin/env bash
+# Makes the small audio fixtures under tests/data/ with ffmpeg. They are committed; run this
+# only to remake them. Tags and pictures are added by the tests themselves, on copies.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+out="$root/tests/data"
+mkdir -p "$out"
+
+# Quiet tone: real audio frames that compress to almost nothing.
+src() { echo "sine=frequency=440:sample_rate=${2:-8000}:duration=$1"; }
+ff() { ffmpeg -hide_banner -loglevel error -y -f lavfi -i "$1" -map_metadata -1 -fflags +bitexact "${@:2}"; }
+
+ff "$(src 1 16000)" -ac 1 -c:a libmp3lame -b:a 8k -id3v2_version 0 -write_xing 1 "$out/tone.mp3"
+ff "$(src 1)" -ac 1 -c:a flac -compression_level 8 "$out/tone.flac"
+ff "$(src 1 16000)" -ac 1 -c:a wmav2 -b:a 24k "$out/tone.wma"
+ff "$(src 1)" -ac 1 -c:a libvorbis -q:a 0 "$out/tone.ogg"
+ff "$(src 1)" -ac 1 -c:a aac -b:a 8k "$out/tone.m4a"
+ff "$(src 1 8000)" -ac 1 -c:a pcm_u8 "$out/tone.wav"
+
+# Silence of exact lengths for the report's minutes:seconds; FLAC stores the sample count.
+for seconds in 59 60 185; do
+    ff "anullsrc=r=8000:cl=mono:d=$seconds" -c:a flac -compression_level 8 "$out/silence-$seconds.flac"
+done
+ls -l "$out"

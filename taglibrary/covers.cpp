@@ -1,0 +1,88 @@
+#include "covers.h"
+
+#include <taglib/asffile.h>
+#include <taglib/asftag.h>
+#include <taglib/attachedpictureframe.h>
+#include <taglib/flacfile.h>
+#include <taglib/flacpicture.h>
+#include <taglib/id3v2tag.h>
+#include <taglib/mpegfile.h>
+
+namespace quillet {
+
+namespace {
+
+const TagLib::ASF::AttributeList *asfPictureAttributes(TagLib::File *file)
+{
+    auto *tag = file ? dynamic_cast<TagLib::ASF::Tag *>(file->tag()) : nullptr;
+    if (!tag)
+        return nullptr;
+    const TagLib::ASF::AttributeListMap &map = tag->attributeListMap();
+    const auto it = map.find(TagLib::String("WM/Picture", TagLib::String::Latin1));
+    return it == map.end() ? nullptr : &it->second;
+}
+
+} // namespace
+
+TagLib::ID3v2::AttachedPictureFrame *findMpegCoverFrame(TagLib::File *file)
+{
+    auto *mpeg = dynamic_cast<TagLib::MPEG::File *>(file);
+    TagLib::ID3v2::Tag *tag = mpeg ? mpeg->ID3v2Tag(false) : nullptr;
+    if (!tag)
+        return nullptr;
+    const TagLib::ID3v2::FrameListMap &map = tag->frameListMap();
+    const auto it = map.find(TagLib::ByteVector("APIC"));
+    if (it == map.end() || it->second.isEmpty())
+        return nullptr;
+    TagLib::ID3v2::AttachedPictureFrame *last = nullptr;
+    for (TagLib::ID3v2::Frame *frame : it->second) {
+        auto *picture = dynamic_cast<TagLib::ID3v2::AttachedPictureFrame *>(frame);
+        if (!picture)
+            continue; // an "APIC" id that TagLib could not parse as a picture
+        if (picture->type() == TagLib::ID3v2::AttachedPictureFrame::FrontCover)
+            return picture;
+        last = picture;
+    }
+    return last;
+}
+
+int findAsfCoverIndex(TagLib::File *file)
+{
+    const TagLib::ASF::AttributeList *list = asfPictureAttributes(file);
+    if (!list)
+        return -1;
+    int index = 0;
+    for (const TagLib::ASF::Attribute &attribute : *list) {
+        if (attribute.type() == TagLib::ASF::Attribute::BytesType) {
+            const TagLib::ASF::Picture picture = attribute.toPicture();
+            if (picture.isValid() && picture.type() == TagLib::ASF::Picture::FrontCover)
+                return index;
+        }
+        ++index;
+    }
+    return -1;
+}
+
+TagLib::ASF::Picture *findAsfCoverPicture(TagLib::File *file)
+{
+    const int index = findAsfCoverIndex(file);
+    if (index < 0)
+        return nullptr;
+    auto *copy = new TagLib::ASF::Picture();
+    *copy = (*asfPictureAttributes(file))[index].toPicture();
+    return copy;
+}
+
+TagLib::FLAC::Picture *findFlacCoverPicture(TagLib::File *file)
+{
+    auto *flac = dynamic_cast<TagLib::FLAC::File *>(file);
+    if (!flac)
+        return nullptr;
+    for (TagLib::FLAC::Picture *picture : flac->pictureList()) {
+        if (picture->type() == TagLib::FLAC::Picture::FrontCover)
+            return picture;
+    }
+    return nullptr;
+}
+
+} // namespace quillet

@@ -1,0 +1,137 @@
+#include "textconv.h"
+
+#include <cwchar>
+
+namespace quillet {
+
+namespace {
+
+constexpr char32_t replacementChar = 0xFFFD;
+
+bool isSurrogate(char32_t c)
+{
+    return c >= 0xD800 && c <= 0xDFFF;
+}
+
+void appendUtf8(std::string &out, char32_t c)
+{
+    if (c > 0x10FFFF || isSurrogate(c))
+        c = replacementChar;
+    if (c < 0x80) {
+        out += static_cast<char>(c);
+    } else if (c < 0x800) {
+        out += static_cast<char>(0xC0 | (c >> 6));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+        out += static_cast<char>(0xE0 | (c >> 12));
+        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (c >> 18));
+        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    }
+}
+
+void appendWide(std::wstring &out, char32_t c)
+{
+    if constexpr (sizeof(wchar_t) == 2) {
+        if (c >= 0x10000) {
+            c -= 0x10000;
+            out += static_cast<wchar_t>(0xD800 + (c >> 10));
+            out += static_cast<wchar_t>(0xDC00 + (c & 0x3FF));
+            return;
+        }
+    }
+    out += static_cast<wchar_t>(c);
+}
+
+// Decodes one UTF-8 sequence at text[i], advancing i; malformed input gives U+FFFD.
+char32_t nextUtf8(const std::string &text, std::size_t &i)
+{
+    const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(text[k]); };
+    const unsigned char lead = byte(i++);
+    if (lead < 0x80)
+        return lead;
+    int extra;
+    char32_t c;
+    char32_t min;
+    if ((lead & 0xE0) == 0xC0) {
+        extra = 1, c = lead & 0x1F, min = 0x80;
+    } else if ((lead & 0xF0) == 0xE0) {
+        extra = 2, c = lead & 0x0F, min = 0x800;
+    } else if ((lead & 0xF8) == 0xF0) {
+        extra = 3, c = lead & 0x07, min = 0x10000;
+    } else {
+        return replacementChar;
+    }
+    for (int k = 0; k < extra; ++k) {
+        if (i >= text.size() || (byte(i) & 0xC0) != 0x80)
+            return replacementChar;
+        c = (c << 6) | (byte(i++) & 0x3F);
+    }
+    if (c < min || c > 0x10FFFF || isSurrogate(c))
+        return replacementChar;
+    return c;
+}
+
+} // namespace
+
+std::string toUtf8(const std::wstring &text)
+{
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        char32_t c = static_cast<char32_t>(text[i]);
+        if constexpr (sizeof(wchar_t) == 2) {
+            c &= 0xFFFF;
+            if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size()) {
+                const char32_t low = static_cast<char32_t>(text[i + 1]) & 0xFFFF;
+                if (low >= 0xDC00 && low <= 0xDFFF) {
+                    c = 0x10000 + ((c - 0xD800) << 10) + (low - 0xDC00);
+                    ++i;
+                }
+            }
+        }
+        appendUtf8(out, c);
+    }
+    return out;
+}
+
+std::wstring fromUtf8(const std::string &text)
+{
+    std::wstring out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size();)
+        appendWide(out, nextUtf8(text, i));
+    return out;
+}
+
+TagLib::String toTagString(const std::wstring &text)
+{
+    return TagLib::String(toUtf8(text), TagLib::String::UTF8);
+}
+
+std::wstring fromTagString(const TagLib::String &text)
+{
+    return fromUtf8(text.to8Bit(true));
+}
+
+std::wstring extensionOf(const std::wstring &path)
+{
+    const auto dot = path.rfind(L'.');
+    return dot == std::wstring::npos ? std::wstring() : path.substr(dot + 1);
+}
+
+NativePath::NativePath(const std::wstring &path)
+#ifdef _WIN32
+    : m_native(path)
+#else
+    : m_native(toUtf8(path))
+#endif
+    , m_valid(!path.empty() && path.find(L'\0') == std::wstring::npos)
+{
+}
+
+} // namespace quillet

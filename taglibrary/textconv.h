@@ -1,0 +1,49 @@
+// Every conversion between the library's wide strings, TagLib's strings and file names lives
+// here. wchar_t is UTF-32 on Linux and UTF-16 on Windows; TagLib 1.x cuts wide characters to
+// 16 bits, so text always crosses into TagLib as UTF-8.
+#ifndef QUILLET_TEXTCONV_H
+#define QUILLET_TEXTCONV_H
+
+#include <string>
+
+#include <taglib/tfile.h>
+#include <taglib/tstring.h>
+
+namespace quillet {
+
+std::string toUtf8(const std::wstring &text);
+std::wstring fromUtf8(const std::string &text);
+
+TagLib::String toTagString(const std::wstring &text);
+std::wstring fromTagString(const TagLib::String &text);
+
+// The text after the last "." of the whole path, folder names included; empty without a dot.
+std::wstring extensionOf(const std::wstring &path);
+
+// A path in the form the platform's file API takes: UTF-8 bytes on POSIX, UTF-16 on Windows.
+class NativePath
+{
+public:
+    explicit NativePath(const std::wstring &path);
+
+    // False for an empty path or one with an embedded NUL, which no file API can name.
+    bool isValid() const { return m_valid; }
+    TagLib::FileName fileName() const { return m_native.c_str(); }
+#ifdef _WIN32
+    const std::wstring &native() const { return m_native; }
+#else
+    const std::string &native() const { return m_native; }
+#endif
+
+private:
+#ifdef _WIN32
+    std::wstring m_native;
+#else
+    std::string m_native;
+#endif
+    bool m_valid;
+};
+
+} // namespace quillet
+
+#endif // QUILLET_TEXTCONV_H

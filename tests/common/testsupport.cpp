@@ -1,0 +1,77 @@
+#include "testsupport.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+namespace testsupport {
+
+QString fixture(const QString &name)
+{
+    return QDir(QStringLiteral(TAGDESK_TEST_DATA)).filePath(name);
+}
+
+QString copyFixture(const QTemporaryDir &dir, const QString &name, const QString &as)
+{
+    const QString target = dir.filePath(as.isEmpty() ? name : as);
+    QDir().mkpath(QFileInfo(target).absolutePath());
+    QFile::remove(target);
+    if (!QFile::copy(fixture(name), target))
+        return QString();
+    QFile::setPermissions(target, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup
+                                  | QFile::ReadOther);
+    return target;
+}
+
+QByteArray readAll(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+bool writeAll(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly | QIODevice::Truncate)
+            && file.write(bytes) == bytes.size();
+}
+
+std::wstring wide(const QString &text)
+{
+    return text.toStdWString();
+}
+
+QString fromWide(const std::wstring &text)
+{
+    return QString::fromStdWString(text);
+}
+
+QByteArray nativeName(const QString &path)
+{
+    return QFile::encodeName(path);
+}
+
+TagLib::String tagString(const QString &text)
+{
+    return TagLib::String(text.toStdString(), TagLib::String::UTF8);
+}
+
+QString fromTagString(const TagLib::String &text)
+{
+    return QString::fromStdString(text.to8Bit(true));
+}
+
+ReadResult read(const QString &path)
+{
+    ReadResult result;
+    readTag(wide(path), &result.tag);
+    if (result.tag.picture) {
+        result.hasPicture = true;
+        result.picture = QByteArray(result.tag.picture, result.tag.pictureSize);
+        delete[] result.tag.picture;
+        result.tag.picture = nullptr;
+    }
+    return result;
+}
+
+} // namespace testsupport

@@ -1,0 +1,47 @@
+// Helpers shared by the tests: fixtures are always copied into a temporary folder first, so no
+// test touches a checked-in file.
+#ifndef TESTSUPPORT_H
+#define TESTSUPPORT_H
+
+#include <QByteArray>
+#include <QString>
+#include <QTemporaryDir>
+
+#include <string>
+
+#include <taglib/tstring.h>
+
+#include "quillet.h"
+
+namespace testsupport {
+
+// Absolute path of a checked-in fixture under tests/data.
+QString fixture(const QString &name);
+
+// Copies fixture `name` into dir as `as` (default: the same name); returns the copy's path.
+QString copyFixture(const QTemporaryDir &dir, const QString &name, const QString &as = QString());
+
+QByteArray readAll(const QString &path);
+bool writeAll(const QString &path, const QByteArray &bytes);
+
+// Wide strings hold one character per wchar_t on Linux.
+std::wstring wide(const QString &text);
+QString fromWide(const std::wstring &text);
+
+// The file's TagLib name, as TagLib on this platform takes it.
+QByteArray nativeName(const QString &path);
+TagLib::String tagString(const QString &text);
+QString fromTagString(const TagLib::String &text);
+
+// readTag through the library, with the picture copied out and released.
+struct ReadResult
+{
+    tagstruct tag;
+    QByteArray picture;
+    bool hasPicture = false;
+};
+ReadResult read(const QString &path);
+
+} // namespace testsupport
+
+#endif // TESTSUPPORT_H
