@@ -131,7 +131,6 @@ NativePath::NativePath(const std::wstring &path)
     : m_native(toUtf8(path))
 #endif
     , m_valid(!path.empty() && path.find(L'\0') == std::wstring::npos)
-{
-}
+{ }
 
 } // namespace quillet

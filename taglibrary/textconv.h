@@ -30,9 +30,15 @@ public:
     bool isValid() const { return m_valid; }
     TagLib::FileName fileName() const { return m_native.c_str(); }
 #ifdef _WIN32
-    const std::wstring &native() const { return m_native; }
+    const std::wstring &native() const
+    {
+        return m_native;
+    }
 #else
-    const std::string &native() const { return m_native; }
+    const std::string &native() const
+    {
+        return m_native;
+    }
 #endif
 
 private:

@@ -18,8 +18,8 @@ QString copyFixture(const QTemporaryDir &dir, const QString &name, const QString
     QFile::remove(target);
     if (!QFile::copy(fixture(name), target))
         return QString();
-    QFile::setPermissions(target, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup
-                                  | QFile::ReadOther);
+    QFile::setPermissions(
+            target, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther);
     return target;
 }
 
