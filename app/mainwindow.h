@@ -1,0 +1,46 @@
+#ifndef MAINWINDOW_H
+#define MAINWINDOW_H
+
+#include <QMainWindow>
+#include <QUrl>
+
+class QLabel;
+class ProductProfile;
+class TextFinder;
+
+namespace Ui {
+class MainWindow;
+}
+
+// The shell around the tag editor: "System" and "Other Freeware" menus, the status bar with
+// its two labels, and the two requests sent at start (other-programs feed, version feed).
+class MainWindow : public QMainWindow
+{
+    Q_OBJECT
+
+public:
+    // feedUrl is the other-programs feed; the program always uses the built-in address, and
+    // only tests hand in another one (a server on the loopback interface).
+    explicit MainWindow(QWidget *parent = nullptr, const QUrl &feedUrl = defaultFeedUrl());
+    ~MainWindow() override;
+
+    // The feed address chosen when the program was built (TAGDESK_FEED_URL).
+    static QUrl defaultFeedUrl();
+
+private slots:
+    void openurl();
+    void replyFinished();
+    void replyVerFinished();
+
+public slots:
+    void updateSysInfo(const QString &message);
+
+private:
+    Ui::MainWindow *ui;
+    TextFinder *textFinder;
+    QLabel *infoDisplay;
+    QLabel *verDisplay;
+    ProductProfile *profile;
+};
+
+#endif // MAINWINDOW_H

@@ -1,0 +1,34 @@
+#ifndef TEXTFINDER_H
+#define TEXTFINDER_H
+
+#include <QString>
+#include <QWidget>
+
+namespace Ui {
+class TextFinder;
+}
+
+// The tag editor: the main window's central widget. It reports to the window's status bar
+// through sysInfo(), which its constructor connects to the parent's updateSysInfo(QString).
+class TextFinder : public QWidget
+{
+    Q_OBJECT
+
+public:
+    explicit TextFinder(QWidget *parent);
+    ~TextFinder() override;
+
+signals:
+    void sysInfo(const QString &message);
+
+private slots:
+    void on_choosePicButton_clicked();
+    void on_findButton_clicked();
+    void on_saveButton_clicked();
+
+private:
+    Ui::TextFinder *ui;
+    QString currentFile; // path of the last opened file
+};
+
+#endif // TEXTFINDER_H
