@@ -1,0 +1,44 @@
+#include "unprivileged.h"
+
+#include <climits>
+
+#include <grp.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace testsupport {
+
+std::optional<int> runUnprivileged(const std::function<int()> &work)
+{
+    int channel[2];
+    if (pipe(channel) != 0)
+        return std::nullopt;
+    const pid_t child = fork();
+    if (child < 0) {
+        close(channel[0]);
+        close(channel[1]);
+        return std::nullopt;
+    }
+    if (child == 0) {
+        close(channel[0]);
+        int result = INT_MIN;
+        const bool dropped = geteuid() != 0
+                || (setgroups(0, nullptr) == 0 && setgid(unprivilegedId) == 0
+                    && setuid(unprivilegedId) == 0);
+        if (dropped)
+            result = work();
+        const ssize_t written = write(channel[1], &result, sizeof result);
+        _exit(written == sizeof result ? 0 : 1);
+    }
+    close(channel[1]);
+    int result = INT_MIN;
+    const ssize_t got = read(channel[0], &result, sizeof result);
+    close(channel[0]);
+    int status = 0;
+    waitpid(child, &status, 0);
+    if (got != sizeof result || result == INT_MIN || !WIFEXITED(status))
+        return std::nullopt;
+    return result;
+}
+
+} // namespace testsupport
