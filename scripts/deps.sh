@@ -8,7 +8,9 @@ TAGDESK_PACKAGES=(
     libtag1-dev
     sqlite3
     ffmpeg imagemagick
+    librsvg2-bin
     binutils
+    clang libclang-rt-dev libbenchmark-dev
 )
 
 tagdesk_ensure_packages() {
