@@ -1,6 +1,7 @@
 // The main window on a temporary profile: title, menus, action addresses, status bar, editor
 // messages, "Exit", and which addresses openurl() hands to the desktop.
 #include "debugcapture.h"
+#include "httpserver.h"
 #include "mainwindow.h"
 #include "profilefixture.h"
 #include "textfinder.h"
@@ -59,6 +60,8 @@ private slots:
     void openurlSchemes_data();
     void openurlSchemes();
     void emptyProfile();
+    void feedAddress();
+    void requestsAtStart();
 
 private:
     std::unique_ptr<ProfileFixture> fixture;
@@ -311,6 +314,30 @@ void TestMainWindow::emptyProfile()
     // Such addresses are not web pages and go nowhere.
     window.findChild<QAction *>(QStringLiteral("actionSupport"))->trigger();
     QVERIFY(catcher.opened.isEmpty());
+}
+
+void TestMainWindow::feedAddress()
+{
+    // The host is a build setting; the feed server's path is not.
+    QCOMPARE(MainWindow::defaultFeedUrl().path(), QStringLiteral("/e/get-ad.php"));
+    QVERIFY(MainWindow::defaultFeedUrl().scheme().startsWith(QLatin1String("http")));
+}
+
+void TestMainWindow::requestsAtStart()
+{
+    HttpServer server;
+    QVERIFY(server.start());
+    const QString versionFeed = server.url(QStringLiteral("/version.xml")).toString();
+    QVERIFY(fixture->createDatabase(
+            {QStringLiteral("update product set xml = '%1'").arg(versionFeed)}));
+
+    MainWindow window(nullptr, server.url(QStringLiteral("/e/get-ad.php")));
+    // One GET of each feed, sent by the constructor and never repeated.
+    QTRY_COMPARE(server.requestCount(QStringLiteral("/e/get-ad.php")), 1);
+    QTRY_COMPARE(server.requestCount(QStringLiteral("/version.xml")), 1);
+    QTest::qWait(100);
+    QCOMPARE(server.requestCount(QStringLiteral("/e/get-ad.php")), 1);
+    QCOMPARE(server.requestCount(QStringLiteral("/version.xml")), 1);
 }
 
 QTEST_MAIN(TestMainWindow)
