@@ -1,5 +1,7 @@
 #!/usr/bin/env bash
-# Builds TagDesk with warnings as errors and runs every test through CTest.
+# Builds TagDesk with warnings as errors and runs every test through CTest; then runs every test
+# again in a second build with AddressSanitizer and UndefinedBehaviorSanitizer (a leak fails
+# too).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 source "$root/scripts/deps.sh"
@@ -12,3 +14,14 @@ cmake --build "$build" --parallel "$jobs"
 
 export QT_QPA_PLATFORM=offscreen
 ctest --test-dir "$build" --output-on-failure --parallel "$jobs" --timeout 600
+
+# Sanitizers: any report ends the test process with an error. Leaks count; the suppressions
+# name only one-time allocations of the libraries below us, each with its reason.
+asan="$root/build/asan"
+cmake -S "$root" -B "$asan" -DCMAKE_BUILD_TYPE=Debug -DTAGDESK_WERROR=ON -DTAGDESK_SANITIZE=ON \
+    >/dev/null
+cmake --build "$asan" --parallel "$jobs"
+ASAN_OPTIONS=detect_leaks=1:detect_stack_use_after_return=1 \
+    LSAN_OPTIONS="suppressions=$root/tests/lsan.supp:print_suppressions=0" \
+    UBSAN_OPTIONS=print_stacktrace=1 \
+    ctest --test-dir "$asan" --output-on-failure --parallel "$jobs" --timeout 900

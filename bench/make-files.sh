@@ -1,0 +1,70 @@
+#!/usr/bin/env bash
+# make-files.sh <bench_addcover binary>
+# Makes the benchmark's audio files once and keeps them outside the repository, in
+# $TAGDESK_BENCH_DATA or ${XDG_CACHE_HOME:-$HOME/.cache}/tagdesk-bench (about 1 GB):
+#   audio-{3M,30M,300M}.{mp3,flac,wma}  tags and a 1 MB front cover, about that size in all
+#   audio-3M-cover10M.{mp3,flac,wma}    the same 3 MB of audio with a 10 MB cover
+#   cover-1M.jpg, cover-grow.jpg (1.3 MB), cover-10M.jpg
+# Files already there are kept; each new one is written under a temporary name first.
+set -euo pipefail
+addcover=${1:?path of the bench_addcover binary}
+data=${TAGDESK_BENCH_DATA:-${XDG_CACHE_HOME:-$HOME/.cache}/tagdesk-bench}
+mkdir -p "$data"
+tmp="$data/tmp"
+mkdir -p "$tmp"
+trap 'rm -rf "$tmp"' EXIT
+
+ff() { nice ffmpeg -hide_banner -loglevel error -nostdin -y "$@"; }
+
+# Noise JPEGs: about 0.9 bytes per pixel at this quality.
+cover() { # <name> <side>
+    [ -f "$data/$1" ] && return 0
+    ff -f lavfi -i "nullsrc=s=$2x$2,geq=lum='random(1)*255':cb='random(2)*255':cr=128" \
+        -frames:v 1 -q:v 2 "$tmp/$1"
+    mv "$tmp/$1" "$data/$1"
+}
+cover cover-1M.jpg 1072
+cover cover-grow.jpg 1200
+cover cover-10M.jpg 3320
+
+mb=1000000
+# Untagged audio of about <megabytes> MB. mp3 (320 kb/s) and wma (192 kb/s) loop a short encoded
+# piece without re-encoding; flac (white noise, about half the raw rate) is encoded in full. The
+# divisors are the bytes per second each comes to, container included.
+audio() { # <kind> <megabytes> <output>
+    local kind=$1 bytes=$(($2 * mb)) out=$3
+    case $kind in
+    mp3)
+        [ -f "$tmp/base.mp3" ] || ff -f lavfi -i "anoisesrc=d=60:c=pink:r=44100:a=0.5" -ac 2 \
+            -c:a libmp3lame -b:a 320k -id3v2_version 0 -write_id3v1 0 "$tmp/base.mp3"
+        ff -stream_loop -1 -i "$tmp/base.mp3" -t $((bytes / 40000)) -c copy -map_metadata -1 \
+            -id3v2_version 0 -write_id3v1 0 "$out"
+        ;;
+    wma)
+        [ -f "$tmp/base.wma" ] || ff -f lavfi -i "anoisesrc=d=90:c=pink:r=44100:a=0.5" -ac 2 \
+            -c:a wmav2 -b:a 192k "$tmp/base.wma"
+        ff -stream_loop -1 -i "$tmp/base.wma" -t $((bytes / 34500)) -c copy -map_metadata -1 "$out"
+        ;;
+    flac)
+        ff -f lavfi -i "anoisesrc=d=$((bytes / 97500)):c=white:r=44100:a=0.9" -ac 2 \
+            -sample_fmt s16 -c:a flac -compression_level 0 -map_metadata -1 "$out"
+        ;;
+    esac
+}
+
+for kind in mp3 flac wma; do
+    for size in 3 30 300; do
+        target="$data/audio-${size}M.$kind"
+        [ -f "$target" ] && continue
+        echo "making $target"
+        audio "$kind" $((size - 1)) "$tmp/plain.$kind"
+        if [ "$size" = 3 ] && [ ! -f "$data/audio-3M-cover10M.$kind" ]; then
+            cp "$tmp/plain.$kind" "$tmp/big-cover.$kind"
+            "$addcover" "$tmp/big-cover.$kind" "$data/cover-10M.jpg"
+            mv "$tmp/big-cover.$kind" "$data/audio-3M-cover10M.$kind"
+        fi
+        "$addcover" "$tmp/plain.$kind" "$data/cover-1M.jpg"
+        mv "$tmp/plain.$kind" "$target"
+    done
+done
+ls -l "$data"

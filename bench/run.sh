@@ -1,0 +1,38 @@
+#!/usr/bin/env bash
+# bench/run.sh [build dir] [extra Google Benchmark flags...]
+# Builds the benchmarks (Release), makes the large audio files on first use (cached outside the
+# repository, see make-files.sh), runs every case and prints the tables: time per call of
+# readTag and saveTag against the same work straight on TagLib, the ratio, the 300 MB / 3 MB
+# ratio of readTag, and the peak memory of readTag with a 10 MB cover.
+# Example: bench/run.sh build/bench --benchmark_filter='read/.*'
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=${1:-$root/build/bench}
+shift || true
+
+cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DTAGDESK_BENCH=ON \
+    -DTAGDESK_BUILD_TESTS=OFF >/dev/null
+cmake --build "$build" --target quillet_bench quillet_peakmem bench_addcover \
+    --parallel "$(nproc)" >/dev/null
+"$root/bench/make-files.sh" "$build/bench/bench_addcover" >/dev/null
+data=${TAGDESK_BENCH_DATA:-${XDG_CACHE_HOME:-$HOME/.cache}/tagdesk-bench}
+
+# Repetitions run in random order, so that a busy moment of the machine does not fall on one
+# side of a comparison only; the tables take each case's best repetition.
+"$build/bench/quillet_bench" --benchmark_repetitions=5 --benchmark_enable_random_interleaving=true \
+    --benchmark_min_time=0.2 --benchmark_color=false "$@" | sed -n '/^readTag (/,$p'
+
+echo
+echo "readTag peak memory with a 10 MB cover (MB; target: 2.5 x cover + 2 MB)"
+printf '%-6s %8s %10s %10s %12s %8s\n' kind cover heap rss "taglib heap" target
+mib() { awk -v b="$1" 'BEGIN { printf "%.2f", b / 1048576 }'; }
+for kind in mp3 flac wma; do
+    file="$data/audio-3M-cover10M.$kind"
+    read -r heap rss cover < <("$build/bench/quillet_peakmem" "$file")
+    read -r direct _ _ < <("$build/bench/quillet_peakmem" --taglib "$file")
+    peak=$((heap > rss ? heap : rss))
+    limit=$((cover * 5 / 2 + 2 * 1048576))
+    verdict=$([ "$peak" -le "$limit" ] && echo met || echo MISSED)
+    printf '%-6s %8s %10s %10s %12s %8s\n' "$kind" "$(mib "$cover")" "$(mib "$heap")" \
+        "$(mib "$rss")" "$(mib "$direct")" "$verdict"
+done

@@ -1,0 +1,196 @@
+#include "taglibdirect.h"
+
+#include <cstring>
+#include <memory>
+
+#include <taglib/asffile.h>
+#include <taglib/asfpicture.h>
+#include <taglib/asftag.h>
+#include <taglib/attachedpictureframe.h>
+#include <taglib/fileref.h>
+#include <taglib/flacfile.h>
+#include <taglib/flacpicture.h>
+#include <taglib/id3v2tag.h>
+#include <taglib/mpegfile.h>
+#include <taglib/tpropertymap.h>
+
+namespace taglibdirect {
+
+namespace {
+
+std::string extensionOf(const std::string &path)
+{
+    const auto dot = path.rfind('.');
+    return dot == std::string::npos ? std::string() : path.substr(dot + 1);
+}
+
+TagLib::ID3v2::AttachedPictureFrame *mpegCover(TagLib::File *file)
+{
+    auto *mpeg = dynamic_cast<TagLib::MPEG::File *>(file);
+    TagLib::ID3v2::Tag *tag = mpeg ? mpeg->ID3v2Tag(false) : nullptr;
+    if (!tag)
+        return nullptr;
+    const TagLib::ID3v2::FrameList &frames = tag->frameListMap()["APIC"];
+    TagLib::ID3v2::AttachedPictureFrame *last = nullptr;
+    for (TagLib::ID3v2::Frame *frame : frames) {
+        auto *picture = dynamic_cast<TagLib::ID3v2::AttachedPictureFrame *>(frame);
+        if (!picture)
+            continue;
+        if (picture->type() == TagLib::ID3v2::AttachedPictureFrame::FrontCover)
+            return picture;
+        last = picture;
+    }
+    return last;
+}
+
+TagLib::FLAC::Picture *flacCover(TagLib::File *file)
+{
+    auto *flac = dynamic_cast<TagLib::FLAC::File *>(file);
+    if (!flac)
+        return nullptr;
+    for (TagLib::FLAC::Picture *picture : flac->pictureList()) {
+        if (picture->type() == TagLib::FLAC::Picture::FrontCover)
+            return picture;
+    }
+    return nullptr;
+}
+
+TagLib::ASF::Tag *asfTag(TagLib::File *file)
+{
+    auto *asf = dynamic_cast<TagLib::ASF::File *>(file);
+    return asf ? asf->tag() : nullptr;
+}
+
+// The front cover's index in the "WM/Picture" list, or -1.
+int asfCoverIndex(const TagLib::ASF::AttributeList &list)
+{
+    for (unsigned int i = 0; i < list.size(); ++i) {
+        if (list[i].type() == TagLib::ASF::Attribute::BytesType
+            && list[i].toPicture().type() == TagLib::ASF::Picture::FrontCover)
+            return static_cast<int>(i);
+    }
+    return -1;
+}
+
+std::size_t copyCover(const TagLib::ByteVector &bytes)
+{
+    std::unique_ptr<char[]> copy(new char[bytes.size()]);
+    if (bytes.size() > 0)
+        std::memcpy(copy.get(), bytes.data(), bytes.size());
+    return bytes.size() + static_cast<unsigned char>(bytes.size() > 0 ? copy[0] : 0);
+}
+
+std::size_t readCover(TagLib::File *file, const std::string &extension)
+{
+    if (extension == "mp3") {
+        if (const auto *frame = mpegCover(file))
+            return copyCover(frame->picture());
+    } else if (extension == "wma") {
+        if (TagLib::ASF::Tag *tag = asfTag(file)) {
+            const TagLib::ASF::AttributeList &list = tag->attributeListMap()["WM/Picture"];
+            const int index = asfCoverIndex(list);
+            if (index >= 0)
+                return copyCover(list[static_cast<unsigned int>(index)].toPicture().picture());
+        }
+    } else if (extension == "flac") {
+        if (const auto *picture = flacCover(file))
+            return copyCover(picture->data());
+    }
+    return 0;
+}
+
+TagLib::String utf8(const std::string &text)
+{
+    return TagLib::String(text, TagLib::String::UTF8);
+}
+
+} // namespace
+
+std::size_t read(const std::string &path)
+{
+    const TagLib::FileRef ref(path.c_str(), true, TagLib::AudioProperties::Average);
+    if (ref.isNull())
+        return 0;
+    std::size_t sum = 0;
+    if (const TagLib::Tag *tag = ref.tag()) {
+        for (const TagLib::String &text :
+             {tag->title(), tag->artist(), tag->album(), tag->comment(), tag->genre()})
+            sum += text.toWString().size();
+        sum += std::to_wstring(tag->year()).size() + std::to_wstring(tag->track()).size();
+        sum += readCover(ref.file(), extensionOf(path));
+        const TagLib::PropertyMap properties = ref.file()->properties();
+        for (const auto &property : properties) {
+            sum += property.first.toWString().size();
+            for (const TagLib::String &value : property.second)
+                sum += value.toWString().size();
+        }
+    }
+    if (const TagLib::AudioProperties *audio = ref.audioProperties())
+        sum += audio->bitrate() + audio->sampleRate() + audio->channels()
+                + audio->lengthInSeconds();
+    return sum;
+}
+
+bool save(const std::string &path, const Fields &fields, const char *cover, std::size_t coverSize)
+{
+    TagLib::FileRef ref(path.c_str(), true, TagLib::AudioProperties::Average);
+    if (ref.isNull() || !ref.tag())
+        return false;
+    TagLib::Tag *tag = ref.tag();
+    tag->setTitle(utf8(fields.title));
+    tag->setArtist(utf8(fields.artist));
+    tag->setAlbum(utf8(fields.album));
+    tag->setYear(fields.year);
+    tag->setComment(utf8(fields.comment));
+    tag->setTrack(fields.track);
+    tag->setGenre(utf8(fields.genre));
+
+    const std::string extension = extensionOf(path);
+    if (coverSize > 0) {
+        const TagLib::ByteVector bytes(cover, static_cast<unsigned int>(coverSize));
+        if (extension == "mp3") {
+            auto *mpeg = dynamic_cast<TagLib::MPEG::File *>(ref.file());
+            if (!mpeg)
+                return false;
+            TagLib::ID3v2::AttachedPictureFrame *frame = mpegCover(mpeg);
+            if (!frame) {
+                frame = new TagLib::ID3v2::AttachedPictureFrame();
+                mpeg->ID3v2Tag(true)->addFrame(frame);
+            }
+            frame->setMimeType("image/jpeg");
+            frame->setType(TagLib::ID3v2::AttachedPictureFrame::FrontCover);
+            frame->setPicture(bytes);
+        } else if (extension == "wma") {
+            TagLib::ASF::Tag *asf = asfTag(ref.file());
+            if (!asf)
+                return false;
+            const TagLib::ASF::AttributeList &list = asf->attributeListMap()["WM/Picture"];
+            const int index = asfCoverIndex(list);
+            if (index >= 0) {
+                TagLib::ASF::Picture picture = list[static_cast<unsigned int>(index)].toPicture();
+                picture.setPicture(bytes);
+                asf->setAttribute("WM/Picture", TagLib::ASF::Attribute(picture));
+            } else {
+                TagLib::ASF::Picture picture;
+                picture.setType(TagLib::ASF::Picture::FrontCover);
+                picture.setPicture(bytes);
+                asf->addAttribute("WM/Picture", TagLib::ASF::Attribute(picture));
+            }
+        } else if (extension == "flac") {
+            auto *flac = dynamic_cast<TagLib::FLAC::File *>(ref.file());
+            if (!flac)
+                return false;
+            TagLib::FLAC::Picture *picture = flacCover(flac);
+            if (!picture) {
+                picture = new TagLib::FLAC::Picture();
+                picture->setType(TagLib::FLAC::Picture::FrontCover);
+                flac->addPicture(picture);
+            }
+            picture->setMimeType("image/jpeg");
+            picture->setData(bytes);
+        }
+    }
+    return ref.save();
+}
+
+} // namespace taglibdirect
