@@ -8,9 +8,11 @@
 #include <QDebug>
 #include <QDesktopServices>
 #include <QLabel>
+#include <QMenu>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
+#include <QRegularExpression>
 #include <QStatusBar>
 
 MainWindow::MainWindow(QWidget *parent, const QUrl &feedUrl)
@@ -93,9 +95,66 @@ void MainWindow::openurl()
     QDesktopServices::openUrl(url);
 }
 
-void MainWindow::replyFinished() { }
+namespace {
 
-void MainWindow::replyVerFinished() { }
+// A feed body as text: UTF-8, ending at the first NUL byte if there is one.
+QString replyText(QObject *sender)
+{
+    auto *reply = qobject_cast<QNetworkReply *>(sender);
+    if (!reply)
+        return QString();
+    QByteArray body = reply->readAll();
+    const qsizetype nul = body.indexOf('\0');
+    if (nul >= 0)
+        body.truncate(nul);
+    return QString::fromUtf8(body);
+}
+
+// Menu texts take "&" as a shortcut marker; feed titles are shown as they are written.
+QString menuText(QString text)
+{
+    return text.replace(QLatin1Char('&'), QLatin1String("&&"));
+}
+
+} // namespace
+
+void MainWindow::replyFinished()
+{
+    // One record per line: title,address,group. A line with fewer than three fields ends the
+    // list. Each run of equal groups becomes one submenu, so a group that comes back after
+    // another gets a second submenu.
+    const QStringList lines = replyText(sender()).split(QLatin1Char('\n'));
+    QString lastGroup;
+    // Records before the first group (an empty group field) sit in the menu itself.
+    QMenu *submenu = ui->menuOther_Freeware;
+    for (const QString &line : lines) {
+        const QStringList fields = line.split(QLatin1Char(','));
+        if (fields.size() < 3)
+            return;
+        if (fields.at(2) != lastGroup) {
+            submenu = ui->menuOther_Freeware->addMenu(menuText(fields.at(2)));
+            lastGroup = fields.at(2);
+        }
+        auto *action = new QAction(menuText(fields.at(0)), this);
+        action->setData(fields.at(1));
+        connect(action, &QAction::triggered, this, &MainWindow::openurl);
+        submenu->addAction(action);
+    }
+}
+
+void MainWindow::replyVerFinished()
+{
+    static const QRegularExpression versionElement(QStringLiteral("<Program_Version>([^<]*)"));
+    const QRegularExpressionMatch match = versionElement.match(replyText(sender()));
+    if (!match.hasMatch())
+        return;
+    // Compared as strings, character by character, as the versions have always been.
+    const QString latest = match.captured(1);
+    if (profile->ver() < latest)
+        infoDisplay->setText(QStringLiteral("New version ") + latest + QStringLiteral(" found"));
+    else
+        infoDisplay->setText(QString());
+}
 
 void MainWindow::updateSysInfo(const QString &message)
 {
