@@ -2,6 +2,7 @@
 
 #include "asforder.h"
 #include "covers.h"
+#include "safesave.h"
 #include "textconv.h"
 
 #include <cstdint>
@@ -229,14 +230,10 @@ int save(const std::wstring &path, const tagstruct &tag)
     Request request;
     if (!prepare(tag, request))
         return -1;
-    const quillet::NativePath nativePath(path);
-    if (!nativePath.isValid())
-        return -1;
-
-    TagLib::FileRef ref(nativePath.fileName(), true, TagLib::AudioProperties::Average);
-    if (!apply(ref, quillet::extensionOf(path), request))
-        return -1;
-    return ref.save() ? 0 : -1;
+    const std::wstring extension = quillet::extensionOf(path);
+    const bool saved = quillet::saveFile(
+            path, [&](TagLib::FileRef &ref) { return apply(ref, extension, request); });
+    return saved ? 0 : -1;
 }
 
 } // namespace

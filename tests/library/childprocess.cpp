@@ -1,4 +1,4 @@
-#include "unprivileged.h"
+#include "childprocess.h"
 
 #include <climits>
 
@@ -8,7 +8,7 @@
 
 namespace testsupport {
 
-std::optional<int> runUnprivileged(const std::function<int()> &work)
+std::optional<int> runInChild(const std::function<int()> &work, ChildRights rights)
 {
     int channel[2];
     if (pipe(channel) != 0)
@@ -22,7 +22,7 @@ std::optional<int> runUnprivileged(const std::function<int()> &work)
     if (child == 0) {
         close(channel[0]);
         int result = INT_MIN;
-        const bool dropped = geteuid() != 0
+        const bool dropped = rights == ChildRights::Same || geteuid() != 0
                 || (setgroups(0, nullptr) == 0 && setgid(unprivilegedId) == 0
                     && setuid(unprivilegedId) == 0);
         if (dropped)

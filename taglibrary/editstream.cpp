@@ -1,0 +1,219 @@
+#include "editstream.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <utility>
+
+#include <unistd.h>
+
+namespace quillet {
+
+namespace {
+
+constexpr long long windowSize = 64 * 1024;
+
+} // namespace
+
+EditStream::EditStream(int fd, long long size, std::string name)
+    : m_fd(fd)
+    , m_name(std::move(name))
+    , m_originalSize(std::max(size, 0LL))
+    , m_size(m_originalSize)
+{
+    if (m_originalSize > 0)
+        m_pieces.push_back({0, m_originalSize, false});
+}
+
+TagLib::FileName EditStream::name() const
+{
+    return m_name.c_str();
+}
+
+TagLib::ByteVector EditStream::readBlock(unsigned long length)
+{
+    if (m_position >= m_size || length == 0)
+        return TagLib::ByteVector();
+    const long long count
+            = std::min<long long>(static_cast<long long>(length), m_size - m_position);
+    TagLib::ByteVector block(static_cast<unsigned int>(count), '\0');
+    char *out = block.data();
+    long long done = 0;
+    long long pieceStart = 0;
+    for (const Piece &piece : m_pieces) {
+        const long long pieceEnd = pieceStart + piece.size;
+        const long long at = m_position + done;
+        if (at < pieceEnd) {
+            const long long skip = at - pieceStart;
+            const long long take = std::min(piece.size - skip, count - done);
+            if (piece.added) {
+                std::memcpy(out + done, m_added.data() + piece.offset + skip,
+                            static_cast<std::size_t>(take));
+            } else if (readOriginal(piece.offset + skip, out + done, take) != take) {
+                m_readFailed = true;
+                block.resize(static_cast<unsigned int>(done));
+                m_position += done;
+                return block;
+            }
+            done += take;
+            if (done == count)
+                break;
+        }
+        pieceStart = pieceEnd;
+    }
+    m_position += done;
+    return block;
+}
+
+void EditStream::writeBlock(const TagLib::ByteVector &data)
+{
+    fillTo(m_position);
+    const long long count = data.size();
+    replace(m_position, std::min(count, m_size - m_position), data.data(), count);
+    m_position += count;
+}
+
+void EditStream::insert(const TagLib::ByteVector &data, unsigned long start, unsigned long replaced)
+{
+    const auto at = static_cast<long long>(start);
+    fillTo(at);
+    replace(at, std::min(static_cast<long long>(replaced), m_size - at), data.data(), data.size());
+    m_position = at + data.size();
+}
+
+void EditStream::removeBlock(unsigned long start, unsigned long length)
+{
+    const auto at = static_cast<long long>(start);
+    if (at < m_size)
+        replace(at, std::min(static_cast<long long>(length), m_size - at), nullptr, 0);
+    m_position = m_size;
+}
+
+void EditStream::seek(long offset, Position p)
+{
+    long long base = 0;
+    if (p == Current)
+        base = m_position;
+    else if (p == End)
+        base = m_size;
+    const long long target = base + offset;
+    if (target >= 0) // like fseek, a seek before the start fails and moves nothing
+        m_position = target;
+}
+
+long EditStream::tell() const
+{
+    return static_cast<long>(m_position);
+}
+
+long EditStream::length()
+{
+    return static_cast<long>(m_size);
+}
+
+void EditStream::truncate(long length)
+{
+    if (length < 0)
+        return;
+    if (length < m_size)
+        replace(length, m_size - length, nullptr, 0);
+    else
+        fillTo(length);
+}
+
+long long EditStream::droppedOriginalBytes() const
+{
+    long long kept = 0;
+    for (const Piece &piece : m_pieces) {
+        if (!piece.added)
+            kept += piece.size;
+    }
+    return m_originalSize - kept;
+}
+
+void EditStream::replace(long long start, long long length, const char *bytes, long long count)
+{
+    std::vector<Piece> pieces;
+    pieces.reserve(m_pieces.size() + 2);
+    const auto append = [&pieces](const Piece &piece) {
+        if (piece.size <= 0)
+            return;
+        // Neighbours that continue each other become one piece.
+        if (!pieces.empty()) {
+            Piece &last = pieces.back();
+            if (last.added == piece.added && last.offset + last.size == piece.offset) {
+                last.size += piece.size;
+                return;
+            }
+        }
+        pieces.push_back(piece);
+    };
+    Piece inserted {static_cast<long long>(m_added.size()), count, true};
+    if (count > 0)
+        m_added.append(bytes, static_cast<std::size_t>(count));
+
+    const long long end = start + length;
+    bool placed = false;
+    long long pieceStart = 0;
+    for (const Piece &piece : m_pieces) {
+        const long long pieceEnd = pieceStart + piece.size;
+        if (pieceStart < start)
+            append({piece.offset, std::min(pieceEnd, start) - pieceStart, piece.added});
+        if (!placed && pieceEnd >= start) {
+            append(inserted);
+            placed = true;
+        }
+        if (pieceEnd > end) {
+            const long long from = std::max(pieceStart, end);
+            append({piece.offset + (from - pieceStart), pieceEnd - from, piece.added});
+        }
+        pieceStart = pieceEnd;
+    }
+    if (!placed)
+        append(inserted);
+    m_pieces = std::move(pieces);
+    m_size += count - length;
+}
+
+void EditStream::fillTo(long long position)
+{
+    if (position > m_size) {
+        const std::string zeros(static_cast<std::size_t>(position - m_size), '\0');
+        replace(m_size, 0, zeros.data(), static_cast<long long>(zeros.size()));
+    }
+}
+
+long long EditStream::readOriginal(long long offset, char *out, long long count)
+{
+    const auto readAt = [this](long long at, char *to, long long wanted) {
+        long long done = 0;
+        while (done < wanted) {
+            const ssize_t got = pread(m_fd, to + done, static_cast<std::size_t>(wanted - done),
+                                      static_cast<off_t>(at + done));
+            if (got < 0 && errno == EINTR)
+                continue;
+            if (got <= 0)
+                break;
+            done += got;
+        }
+        return done;
+    };
+    if (count >= windowSize)
+        return readAt(offset, out, count);
+
+    const bool inWindow = m_windowOffset >= 0 && offset >= m_windowOffset
+            && offset + count <= m_windowOffset + static_cast<long long>(m_window.size());
+    if (!inWindow) {
+        m_window.resize(static_cast<std::size_t>(windowSize));
+        const long long got = readAt(offset, m_window.data(), windowSize);
+        m_window.resize(static_cast<std::size_t>(got));
+        m_windowOffset = offset;
+    }
+    const long long available
+            = std::min(count, m_windowOffset + static_cast<long long>(m_window.size()) - offset);
+    std::memcpy(out, m_window.data() + (offset - m_windowOffset),
+                static_cast<std::size_t>(available));
+    return available;
+}
+
+} // namespace quillet

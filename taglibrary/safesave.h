@@ -1,0 +1,30 @@
+// Saving a file through TagLib so that a crash or a failed write never costs its audio.
+#ifndef QUILLET_SAFESAVE_H
+#define QUILLET_SAFESAVE_H
+
+#include <functional>
+#include <string>
+
+namespace TagLib {
+class FileRef;
+}
+
+namespace quillet {
+
+// Changes the open file in memory; false when it must not be written.
+using FileEditor = std::function<bool(TagLib::FileRef &)>;
+
+// Opens the file at path through TagLib, lets edit change it and writes the result. On POSIX
+// systems the new content goes to a hidden copy in the same folder (".<name>.quillet-XXXXXX"),
+// which is checked, flushed and renamed over the file: at every moment the file is either the
+// old one or the complete new one. A file with several hard links is written in place instead,
+// so that all its names keep showing one file. A symbolic link is followed and kept.
+//
+// Returns false, with the file as it was, when the file or its folder is read-only, when edit
+// refuses, or when any read, write or check fails. A copy left behind by a process killed
+// before the rename is removed by a later save of the same file once it is some minutes old.
+bool saveFile(const std::wstring &path, const FileEditor &edit);
+
+} // namespace quillet
+
+#endif // QUILLET_SAFESAVE_H
