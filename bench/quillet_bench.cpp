@@ -127,7 +127,7 @@ public:
             const double toMs = run.time_unit == benchmark::kMillisecond ? 1.0
                     : run.time_unit == benchmark::kMicrosecond           ? 1e-3
                                                                          : 1e-6;
-            Times &times = cases[run.run_name.str()];
+            Times &times = cases[run.run_name.function_name];
             times.real.push_back(run.GetAdjustedRealTime() * toMs);
             times.cpu.push_back(run.GetAdjustedCPUTime() * toMs);
         }

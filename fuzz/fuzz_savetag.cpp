@@ -4,9 +4,9 @@
 #include "fuzzsupport.h"
 #include "quillet.h"
 
-#include <algorithm>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <vector>
 
 namespace {
@@ -50,7 +50,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
             fail("saveTag returned neither 0 nor -1", path);
         if (result != 0) {
             const std::vector<char> after = readFile(path);
-            if (after.size() != size || (size > 0 && !std::equal(after.begin(), after.end(), data)))
+            if (after.size() != size || (size > 0 && std::memcmp(after.data(), data, size) != 0))
                 fail("a failed save changed the file", path);
         }
         if (listDir(scratchDir()).size() != 1)

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds TagDesk with warnings as errors and runs every test through CTest; then runs every test
 # again in a second build with AddressSanitizer and UndefinedBehaviorSanitizer (a leak fails
-# too).
+# too), and the fuzz targets over their committed corpus for a few seconds each.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 source "$root/scripts/deps.sh"
@@ -25,3 +25,11 @@ ASAN_OPTIONS=detect_leaks=1:detect_stack_use_after_return=1 \
     LSAN_OPTIONS="suppressions=$root/tests/lsan.supp:print_suppressions=0" \
     UBSAN_OPTIONS=print_stacktrace=1 \
     ctest --test-dir "$asan" --output-on-failure --parallel "$jobs" --timeout 900
+
+# Fuzz regression: a clang build of the fuzz targets only (the program is not needed there).
+# Warnings are gated by the builds above; clang's own set is not made fatal here.
+fuzz="$root/build/fuzz"
+cmake -S "$root" -B "$fuzz" -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DTAGDESK_FUZZ=ON -DTAGDESK_BUILD_TESTS=OFF >/dev/null
+cmake --build "$fuzz" --target fuzz_readtag fuzz_savetag --parallel "$jobs"
+ctest --test-dir "$fuzz" --output-on-failure --timeout 600
