@@ -1,6 +1,7 @@
 #ifndef TEXTFINDER_H
 #define TEXTFINDER_H
 
+#include <QByteArray>
 #include <QString>
 #include <QWidget>
 
@@ -29,6 +30,10 @@ private slots:
 private:
     Ui::TextFinder *ui;
     QString currentFile; // path of the last opened file
+    // The encoded image of a cover chosen with "Load Cover Art Image" that the next "Save"
+    // writes; empty when there is none. A cover read from the file is only shown, never kept
+    // here, so saving never rewrites it.
+    QByteArray pendingCover;
 };
 
 #endif // TEXTFINDER_H
