@@ -592,8 +592,9 @@ void TestEditorActions::chosenCoverWritten()
     QVERIFY(!path.isEmpty());
     const QList<Cover> before = coversOf(path);
 
-    // Larger than the preview and not square: the file must get the full picture.
-    const QImage source = testImage(QSize(500, 300)).mirrored(false, true);
+    // Larger than the preview, not square, and unlike the file's cover (another size, blue on
+    // the left): the file must get this picture in full.
+    const QImage source = testImage(QSize(600, 400)).mirrored(true, false);
     const QByteArray sourceBytes = encode(source, format.constData());
     const QString image = writeImage(imageName, sourceBytes);
     QVERIFY(!image.isEmpty());
@@ -602,7 +603,10 @@ void TestEditorActions::chosenCoverWritten()
     info->clear();
     QVERIFY(chooseImage(image));
     QCOMPARE(status(), QString()); // choosing says nothing
-    QCOMPARE(coverArt->pixmap().size(), QSize(240, 240));
+    const QImage shown = coverArt->pixmap().toImage();
+    QCOMPARE(shown.size(), QSize(240, 240));
+    QVERIFY(isBlueish(shown.pixelColor(30, 120)));
+    QVERIFY(isRedish(shown.pixelColor(210, 120)));
 
     save();
     QCOMPARE(status(), QStringLiteral("Save tag OK"));
@@ -612,9 +616,9 @@ void TestEditorActions::chosenCoverWritten()
     } else {
         QVERIFY(isJpeg(front.data));
         const QImage written = QImage::fromData(front.data);
-        QCOMPARE(written.size(), QSize(500, 300));
-        QVERIFY(isRedish(written.pixelColor(10, 150)));
-        QVERIFY(isBlueish(written.pixelColor(490, 150)));
+        QCOMPARE(written.size(), QSize(600, 400));
+        QVERIFY(isBlueish(written.pixelColor(10, 200)));
+        QVERIFY(isRedish(written.pixelColor(590, 200)));
     }
     if (kind != QLatin1String("wma")) // WMA covers carry no MIME type of the editor's
         QCOMPARE(front.mime, QStringLiteral("image/jpeg"));
