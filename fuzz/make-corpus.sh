@@ -2,6 +2,8 @@
 # Makes the small seed corpus under fuzz/corpus/ from the test fixtures: the fixtures as they are,
 # and tagged copies (text fields, a tiny cover) in more containers, so that the fuzzers start from
 # every tag format TagLib reads. The result is committed; run this only to remake it.
+# Usage: make-corpus.sh [bench_addcover binary]  (with it, also a wma holding a cover, which
+# ffmpeg cannot write)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 data="$root/tests/data"
@@ -39,5 +41,9 @@ ff -f lavfi -i "$sine" -ac 1 -c:a pcm_u8 "${meta[@]}" "$out/tagged.wav"
 ff -f lavfi -i "$sine" -ac 1 -c:a pcm_s16be -write_id3v2 1 "${meta[@]}" "$out/tagged.aiff"
 ff -f lavfi -i "$sine" -ac 1 -c:a wavpack "${meta[@]}" "$out/tagged.wv"
 ff -f lavfi -i "$sine" -ac 1 -c:a tta "$out/plain.tta"
+if [ -n "${1:-}" ]; then
+    cp "$data/tone.wma" "$out/tagged-cover.wma"
+    "$1" "$out/tagged-cover.wma" "$tmp/cover.jpg"
+fi
 ls -l "$out"
 du -sh "$out"
