@@ -176,7 +176,7 @@ void TextFinder::on_findButton_clicked()
 
         if (picture) {
             QImage image;
-            image.loadFromData(QByteArray(picture.get(), tag.pictureSize));
+            image.loadFromData(QByteArray(picture.get(), qMax(tag.pictureSize, 0)));
             ui->coverArt->setPixmap(coverPixmap(image));
         }
     }
