@@ -3,6 +3,7 @@
 #include "httpserver.h"
 #include "mainwindow.h"
 #include "profilefixture.h"
+#include "urlcatcher.h"
 
 #include <QAction>
 #include <QDesktopServices>
@@ -37,17 +38,6 @@ QString describe(const QMenu *menu)
 }
 
 } // namespace
-
-class UrlCatcher : public QObject
-{
-    Q_OBJECT
-
-public:
-    QList<QUrl> opened;
-
-public slots:
-    void open(const QUrl &url) { opened << url; }
-};
 
 class TestFeeds : public QObject
 {

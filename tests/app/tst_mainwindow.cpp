@@ -4,6 +4,7 @@
 #include "httpserver.h"
 #include "mainwindow.h"
 #include "profilefixture.h"
+#include "urlcatcher.h"
 #include "textfinder.h"
 
 #include <QAction>
@@ -27,18 +28,6 @@ const QStringList caughtSchemes
         = {"http", "https", "file", "ftp", "mailto", "smb", "javascript", "data"};
 
 } // namespace
-
-// Receives what QDesktopServices::openUrl() would hand to the desktop.
-class UrlCatcher : public QObject
-{
-    Q_OBJECT
-
-public:
-    QList<QUrl> opened;
-
-public slots:
-    void open(const QUrl &url) { opened << url; }
-};
 
 class TestMainWindow : public QObject
 {
