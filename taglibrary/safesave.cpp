@@ -302,7 +302,8 @@ Expectation expectationOf(const TagLib::FileRef &ref)
     Expectation expected;
     if (ref.isNull())
         return expected;
-    expected.kind = &typeid(*ref.file());
+    const TagLib::File &file = *ref.file();
+    expected.kind = &typeid(file);
     if (const TagLib::AudioProperties *audio = ref.audioProperties()) {
         expected.sampleRate = audio->sampleRate();
         expected.lengthInMilliseconds = audio->lengthInMilliseconds();
