@@ -27,9 +27,8 @@ ASAN_OPTIONS=detect_leaks=1:detect_stack_use_after_return=1 \
     ctest --test-dir "$asan" --output-on-failure --parallel "$jobs" --timeout 900
 
 # Fuzz regression: a clang build of the fuzz targets only (the program is not needed there).
-# Warnings are gated by the builds above; clang's own set is not made fatal here.
 fuzz="$root/build/fuzz"
 cmake -S "$root" -B "$fuzz" -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-    -DTAGDESK_FUZZ=ON -DTAGDESK_BUILD_TESTS=OFF >/dev/null
+    -DTAGDESK_FUZZ=ON -DTAGDESK_BUILD_TESTS=OFF -DTAGDESK_WERROR=ON >/dev/null
 cmake --build "$fuzz" --target fuzz_readtag fuzz_savetag --parallel "$jobs"
 ctest --test-dir "$fuzz" --output-on-failure --timeout 600
