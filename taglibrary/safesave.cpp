@@ -2,6 +2,8 @@
 
 #include "textconv.h"
 
+#include <cstdlib>
+
 #include <taglib/audioproperties.h>
 #include <taglib/fileref.h>
 
@@ -319,10 +321,12 @@ bool meets(EditStream &content, const Expectation &expected)
     const Expectation found = expectationOf(ref);
     // Where TagLib estimates the length from the size of the stream, rounding may move it a
     // little; audio lost would move it far more, or keep the file from opening at all.
-    const int slack = std::max(1000, expected.lengthInMilliseconds / 100);
+    // In 64 bits: a broken stream can make TagLib report any int, INT_MIN included.
+    const long long expectedLength = expected.lengthInMilliseconds;
+    const long long slack = std::max(1000LL, std::llabs(expectedLength) / 100);
     return !content.readFailed() && found.kind && *found.kind == *expected.kind
             && found.sampleRate == expected.sampleRate && found.sampleRate > 0
-            && std::abs(found.lengthInMilliseconds - expected.lengthInMilliseconds) <= slack;
+            && std::llabs(found.lengthInMilliseconds - expectedLength) <= slack;
 }
 
 void syncFolder(const std::string &folder)
