@@ -19,8 +19,8 @@ data=${TAGDESK_BENCH_DATA:-${XDG_CACHE_HOME:-$HOME/.cache}/tagdesk-bench}
 
 # Repetitions run in random order, so that a busy moment of the machine does not fall on one
 # side of a comparison only; the tables take each case's best repetition.
-"$build/bench/quillet_bench" --benchmark_repetitions=5 --benchmark_enable_random_interleaving=true \
-    --benchmark_min_time=0.2 --benchmark_color=false "$@" | sed -n '/^readTag (/,$p'
+"$build/bench/quillet_bench" --benchmark_repetitions=10 --benchmark_enable_random_interleaving=true \
+    --benchmark_min_time=0.3 --benchmark_color=false "$@" | sed -n '/^readTag (/,$p'
 
 echo
 echo "readTag peak memory with a 10 MB cover (MB; target: 2.5 x cover + 2 MB)"

@@ -72,31 +72,35 @@ int asfCoverIndex(const TagLib::ASF::AttributeList &list)
     return -1;
 }
 
-std::size_t copyCover(const TagLib::ByteVector &bytes)
+// The caller's copy of the cover, as readTag hands it over.
+std::unique_ptr<char[]> copyCover(const TagLib::ByteVector &bytes, std::size_t &size)
 {
     std::unique_ptr<char[]> copy(new char[bytes.size()]);
     if (bytes.size() > 0)
         std::memcpy(copy.get(), bytes.data(), bytes.size());
-    return bytes.size() + static_cast<unsigned char>(bytes.size() > 0 ? copy[0] : 0);
+    size = bytes.size();
+    return copy;
 }
 
-std::size_t readCover(TagLib::File *file, const std::string &extension)
+std::unique_ptr<char[]> readCover(TagLib::File *file, const std::string &extension,
+                                  std::size_t &size)
 {
     if (extension == "mp3") {
         if (const auto *frame = mpegCover(file))
-            return copyCover(frame->picture());
+            return copyCover(frame->picture(), size);
     } else if (extension == "wma") {
         if (TagLib::ASF::Tag *tag = asfTag(file)) {
             const TagLib::ASF::AttributeList &list = tag->attributeListMap()["WM/Picture"];
             const int index = asfCoverIndex(list);
             if (index >= 0)
-                return copyCover(list[static_cast<unsigned int>(index)].toPicture().picture());
+                return copyCover(list[static_cast<unsigned int>(index)].toPicture().picture(),
+                                 size);
         }
     } else if (extension == "flac") {
         if (const auto *picture = flacCover(file))
-            return copyCover(picture->data());
+            return copyCover(picture->data(), size);
     }
-    return 0;
+    return nullptr;
 }
 
 TagLib::String utf8(const std::string &text)
@@ -108,16 +112,20 @@ TagLib::String utf8(const std::string &text)
 
 std::size_t read(const std::string &path)
 {
+    // Released after the file is closed, as the caller of readTag releases it.
+    std::unique_ptr<char[]> cover;
+    std::size_t sum = 0;
     const TagLib::FileRef ref(path.c_str(), true, TagLib::AudioProperties::Average);
     if (ref.isNull())
         return 0;
-    std::size_t sum = 0;
     if (const TagLib::Tag *tag = ref.tag()) {
         for (const TagLib::String &text :
              {tag->title(), tag->artist(), tag->album(), tag->comment(), tag->genre()})
             sum += text.toWString().size();
         sum += std::to_wstring(tag->year()).size() + std::to_wstring(tag->track()).size();
-        sum += readCover(ref.file(), extensionOf(path));
+        std::size_t coverSize = 0;
+        cover = readCover(ref.file(), extensionOf(path), coverSize);
+        sum += coverSize + (cover && coverSize > 0 ? static_cast<unsigned char>(cover[0]) : 0);
         const TagLib::PropertyMap properties = ref.file()->properties();
         for (const auto &property : properties) {
             sum += property.first.toWString().size();

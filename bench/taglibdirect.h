@@ -9,8 +9,9 @@
 namespace taglibdirect {
 
 // Opens the file with audio properties (Average), reads the seven fields, the property map and
-// the audio properties, looks up the front cover by extension and copies it into a new buffer
-// (released again). Returns a checksum of what was read, so that nothing is optimised away.
+// the audio properties, looks up the front cover by extension and copies it into a new buffer,
+// released after the file is closed. Returns a checksum of what was read, so that nothing is
+// optimised away.
 std::size_t read(const std::string &path);
 
 struct Fields
