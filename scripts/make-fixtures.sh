@@ -21,4 +21,15 @@ ff "$(src 1 8000)" -ac 1 -c:a pcm_u8 "$out/tone.wav"
 for seconds in 59 60 185; do
     ff "anullsrc=r=8000:cl=mono:d=$seconds" -c:a flac -compression_level 8 "$out/silence-$seconds.flac"
 done
+# A tracker module (no sample rate of its own): the smallest FastTracker 2 song, one empty
+# pattern, written byte by byte since ffmpeg cannot make one.
+python3 - "$out/empty.xm" <<'PY'
+import struct, sys
+header = struct.pack('<HHHHHHHH', 1, 0, 4, 1, 0, 1, 6, 125) + bytes(256)  # length .. order table
+song = (b'Extended Module: ' + b'Title'.ljust(20, b'\0') + b'\x1a' + b'FastTracker v2.00'.ljust(20)
+        + struct.pack('<HI', 0x0104, 4 + len(header)) + header)
+pattern = struct.pack('<IBHH', 9, 0, 64, 0)  # header length, packing, rows, no data
+open(sys.argv[1], 'wb').write(song + pattern)
+PY
+
 ls -l "$out"

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <cstring>
 #include <utility>
 
@@ -34,8 +35,10 @@ TagLib::ByteVector EditStream::readBlock(unsigned long length)
 {
     if (m_position >= m_size || length == 0)
         return TagLib::ByteVector();
-    const long long count
-            = std::min<long long>(static_cast<long long>(length), m_size - m_position);
+    // A ByteVector counts its bytes in an unsigned int; a hostile atom size can ask for more.
+    const long long count = std::min<long long>(
+            {static_cast<long long>(std::min<unsigned long>(length, UINT_MAX)),
+             m_size - m_position});
     TagLib::ByteVector block(static_cast<unsigned int>(count), '\0');
     char *out = block.data();
     long long done = 0;
@@ -96,8 +99,9 @@ void EditStream::seek(long offset, Position p)
         base = m_position;
     else if (p == End)
         base = m_size;
-    const long long target = base + offset;
-    if (target >= 0) // like fseek, a seek before the start fails and moves nothing
+    long long target;
+    // Like fseek, a seek before the start (or past any representable offset) moves nothing.
+    if (!__builtin_add_overflow(base, static_cast<long long>(offset), &target) && target >= 0)
         m_position = target;
 }
 
@@ -119,16 +123,6 @@ void EditStream::truncate(long length)
         replace(length, m_size - length, nullptr, 0);
     else
         fillTo(length);
-}
-
-long long EditStream::droppedOriginalBytes() const
-{
-    long long kept = 0;
-    for (const Piece &piece : m_pieces) {
-        if (!piece.added)
-            kept += piece.size;
-    }
-    return m_originalSize - kept;
 }
 
 void EditStream::replace(long long start, long long length, const char *bytes, long long count)

@@ -47,9 +47,6 @@ public:
     long long size() const { return m_size; }
     long long originalSize() const { return m_originalSize; }
 
-    // Bytes of the original that the new content no longer holds (the old tags).
-    long long droppedOriginalBytes() const;
-
     // True when reading the original failed (an I/O error): what TagLib saw is not the file.
     bool readFailed() const { return m_readFailed; }
 

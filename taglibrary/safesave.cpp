@@ -6,6 +6,19 @@
 
 #include <taglib/audioproperties.h>
 #include <taglib/fileref.h>
+#include <taglib/modfilebase.h>
+
+namespace quillet {
+
+bool hasAudioStream(const TagLib::FileRef &ref)
+{
+    const TagLib::AudioProperties *audio = ref.isNull() ? nullptr : ref.audioProperties();
+    if (!audio)
+        return false;
+    return audio->sampleRate() > 0 || dynamic_cast<const TagLib::Mod::FileBase *>(ref.file());
+}
+
+} // namespace quillet
 
 #ifdef _WIN32
 
@@ -295,6 +308,7 @@ bool hasSize(int fd, long long size)
 struct Expectation
 {
     const std::type_info *kind = nullptr;
+    bool hasAudio = false;
     int sampleRate = 0;
     int lengthInMilliseconds = 0;
 };
@@ -306,6 +320,7 @@ Expectation expectationOf(const TagLib::FileRef &ref)
         return expected;
     const TagLib::File &file = *ref.file();
     expected.kind = &typeid(file);
+    expected.hasAudio = hasAudioStream(ref);
     if (const TagLib::AudioProperties *audio = ref.audioProperties()) {
         expected.sampleRate = audio->sampleRate();
         expected.lengthInMilliseconds = audio->lengthInMilliseconds();
@@ -324,8 +339,8 @@ bool meets(EditStream &content, const Expectation &expected)
     // In 64 bits: a broken stream can make TagLib report any int, INT_MIN included.
     const long long expectedLength = expected.lengthInMilliseconds;
     const long long slack = std::max(1000LL, std::llabs(expectedLength) / 100);
-    return !content.readFailed() && found.kind && *found.kind == *expected.kind
-            && found.sampleRate == expected.sampleRate && found.sampleRate > 0
+    return !content.readFailed() && found.kind && *found.kind == *expected.kind && found.hasAudio
+            && found.sampleRate == expected.sampleRate
             && std::llabs(found.lengthInMilliseconds - expectedLength) <= slack;
 }
 

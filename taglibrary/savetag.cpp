@@ -17,6 +17,7 @@
 #include <taglib/fileref.h>
 #include <taglib/flacfile.h>
 #include <taglib/flacpicture.h>
+#include <taglib/id3v2header.h>
 #include <taglib/id3v2tag.h>
 #include <taglib/mpegfile.h>
 #include <taglib/tag.h>
@@ -100,8 +101,14 @@ const TagLib::String &asfPictureName()
     return name;
 }
 
-void writeMpegCover(TagLib::MPEG::File *file, const TagLib::ByteVector &bytes)
+// An ID3v2 tag states its size in 28 bits; TagLib 1.13 writes a bigger one anyway, cut to those
+// bits, and the file's audio is then read from the middle of the cover.
+constexpr TagLib::uint maxId3v2TagSize = 0x0FFFFFFF;
+
+bool writeMpegCover(TagLib::MPEG::File *file, const TagLib::ByteVector &bytes)
 {
+    if (bytes.size() >= maxId3v2TagSize)
+        return false;
     TagLib::ID3v2::AttachedPictureFrame *frame = quillet::findMpegCoverFrame(file);
     if (!frame) {
         TagLib::ID3v2::Tag *tag = file->ID3v2Tag(false);
@@ -113,6 +120,11 @@ void writeMpegCover(TagLib::MPEG::File *file, const TagLib::ByteVector &bytes)
     frame->setMimeType(jpegMimeType());
     frame->setType(TagLib::ID3v2::AttachedPictureFrame::FrontCover);
     frame->setPicture(bytes);
+    // Only a cover near the limit can take the whole tag past it; rendering costs a copy.
+    if (bytes.size() < maxId3v2TagSize / 4)
+        return true;
+    const TagLib::ID3v2::Tag *tag = file->ID3v2Tag(false);
+    return tag && tag->render().size() - TagLib::ID3v2::Header::size() <= maxId3v2TagSize;
 }
 
 // Only the attribute holding the front cover is replaced, in its place: the tag's other
@@ -185,7 +197,7 @@ bool writeCover(TagLib::File *file, const std::wstring &extension, const TagLib:
 {
     if (extension == L"mp3") {
         if (auto *mpeg = dynamic_cast<TagLib::MPEG::File *>(file))
-            writeMpegCover(mpeg, bytes);
+            return writeMpegCover(mpeg, bytes);
     } else if (extension == L"wma") {
         if (auto *asf = dynamic_cast<TagLib::ASF::File *>(file))
             writeAsfCover(asf, bytes);
@@ -206,8 +218,7 @@ bool apply(TagLib::FileRef &ref, const std::wstring &extension, const Request &r
         return false;
     // TagLib opens any file named .mp3 as MPEG, whatever it holds; saving would then write tags
     // into a file that is not audio of that kind.
-    const TagLib::AudioProperties *audio = ref.audioProperties();
-    if (!audio || audio->sampleRate() <= 0)
+    if (!quillet::hasAudioStream(ref))
         return false;
 
     fields->setTitle(request.title);

@@ -4,8 +4,8 @@
 #include "httpserver.h"
 #include "mainwindow.h"
 #include "profilefixture.h"
-#include "urlcatcher.h"
 #include "textfinder.h"
+#include "urlcatcher.h"
 
 #include <QAction>
 #include <QDesktopServices>

@@ -59,6 +59,8 @@ private slots:
     void fileOfAnotherKindIsRejected();
     void flacPictureMustFitMetadataBlock_data();
     void flacPictureMustFitMetadataBlock();
+    void mpegCoverMustFitId3v2Tag();
+    void trackerModuleIsSaved();
 
     void missingFileIsNotCreated();
     void readOnlyFileIsUnchanged();
@@ -417,6 +419,38 @@ void SaveTagTest::fileOfAnotherKindIsRejected()
     QCOMPARE(save(path, record(), coverBytes("new")), -1);
 
     QCOMPARE(readAll(path), content);
+}
+
+void SaveTagTest::mpegCoverMustFitId3v2Tag()
+{
+    // An ID3v2 tag's size has 28 bits: a bigger cover would be cut and the file damaged.
+    const QString path = copyFixture(*m_dir, "tone.mp3");
+    const QByteArray before = readAll(path);
+    QCOMPARE(save(path, record(), coverBytes("huge", (1 << 28) + 1024)), -1);
+    QCOMPARE(readAll(path), before);
+
+    // A large cover well within the limit is still written.
+    const QByteArray large = coverBytes("large", 80 << 20);
+    QCOMPARE(save(path, record(), large), 0);
+    const QList<Picture> pictures = mpegPictures(path);
+    QCOMPARE(pictures.size(), 1);
+    QVERIFY(pictures.at(0).bytes == large);
+}
+
+void SaveTagTest::trackerModuleIsSaved()
+{
+    // Modules have no sample rate, but TagLib checks their signature when it opens them.
+    const QString path = copyFixture(*m_dir, "empty.xm");
+    tagstruct tag = record();
+    tag.title = L"Module title";
+    QCOMPARE(save(path, tag), 0);
+    QCOMPARE(fieldsOf(path).title, QStringLiteral("Module title"));
+
+    // Text that merely calls itself a module is not one.
+    const QString fake = m_dir->filePath("fake.xm");
+    QVERIFY(writeAll(fake, "Extended Module: but nothing more"));
+    QCOMPARE(save(fake, tag), -1);
+    QCOMPARE(readAll(fake), QByteArray("Extended Module: but nothing more"));
 }
 
 void SaveTagTest::flacPictureMustFitMetadataBlock_data()
