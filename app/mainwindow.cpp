@@ -44,6 +44,9 @@ MainWindow::MainWindow(QWidget *parent, const QUrl &feedUrl)
     // The manager and its replies live as long as the window; the reply slots find their
     // reply as the sender.
     auto *manager = new QNetworkAccessManager(this);
+    // Plain requests, as the feeds have always been asked for: a redirect is not followed, and
+    // its own body is what the reply slots read.
+    manager->setRedirectPolicy(QNetworkRequest::ManualRedirectPolicy);
     QNetworkReply *feedReply = manager->get(QNetworkRequest(feedUrl));
     connect(feedReply, &QNetworkReply::finished, this, &MainWindow::replyFinished);
     QNetworkReply *verReply = manager->get(QNetworkRequest(QUrl(profile->xml())));
