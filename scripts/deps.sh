@@ -2,17 +2,20 @@
 # The one list of Debian packages that building, running and testing TagDesk need.
 # Sourced by the other scripts; installs only what is missing, so it is quick when all is there.
 
+# Building and running tagdesk.
 TAGDESK_PACKAGES=(
     build-essential cmake pkg-config
     qt6-base-dev qt6-base-dev-tools libqt6sql6-sqlite libgl-dev
     libtag1-dev
     sqlite3
-    ffmpeg imagemagick
-    librsvg2-bin
-    binutils
-    clang libclang-rt-dev libbenchmark-dev
+    fonts-dejavu-core
 )
+# The test command: symbol check, and clang for the sanitizer-instrumented fuzz regression.
+TAGDESK_TEST_PACKAGES=(binutils clang libclang-rt-dev)
+# Benchmarks, and remaking the committed fixtures, fuzz seeds and icon.
+TAGDESK_TOOL_PACKAGES=(libbenchmark-dev ffmpeg imagemagick librsvg2-bin python3)
 
+# tagdesk_ensure_packages [extra packages...]: the build and run packages and the extras.
 tagdesk_ensure_packages() {
     local missing=() pkg
     for pkg in "${TAGDESK_PACKAGES[@]}" "$@"; do

@@ -6,7 +6,7 @@
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 source "$root/scripts/deps.sh"
-tagdesk_ensure_packages
+tagdesk_ensure_packages imagemagick librsvg2-bin
 
 res="$root/app/resources"
 svg="$res/tagdesk.svg"

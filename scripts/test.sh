@@ -5,7 +5,7 @@
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 source "$root/scripts/deps.sh"
-tagdesk_ensure_packages
+tagdesk_ensure_packages "${TAGDESK_TEST_PACKAGES[@]}"
 
 jobs=$(nproc)
 build="$root/build/test"
