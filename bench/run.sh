@@ -18,7 +18,8 @@ cmake --build "$build" --target quillet_bench quillet_peakmem bench_addcover \
 data=${TAGDESK_BENCH_DATA:-${XDG_CACHE_HOME:-$HOME/.cache}/tagdesk-bench}
 
 # Repetitions run in random order, so that a busy moment of the machine does not fall on one
-# side of a comparison only; the tables take each case's best repetition.
+# side of a comparison only. Saves are taken at each case's best repetition; reads, whose calls
+# are paired with the baseline's, at the median over the repetitions.
 "$build/bench/quillet_bench" --benchmark_repetitions=10 --benchmark_enable_random_interleaving=true \
     --benchmark_min_time=0.3 --benchmark_color=false "$@" | sed -n '/^readTag (/,$p'
 
