@@ -237,6 +237,8 @@ bool copyRange(int from, long long fromOffset, int to, long long toOffset, long 
         count -= copied;
     }
 #    endif
+    if (count <= 0)
+        return true;
     std::vector<char> buffer(static_cast<std::size_t>(std::min<long long>(count, 1 << 20)));
     while (count > 0) {
         const long long chunk = std::min<long long>(count, static_cast<long long>(buffer.size()));
