@@ -61,8 +61,13 @@ void appendPropertyBlock(const TagLib::PropertyMap &properties, std::wstring &re
     for (const auto &property : properties) {
         std::wstring key = quillet::fromTagString(property.first);
         key.resize(std::max(width, key.size()), L' ');
-        for (const TagLib::String &value : property.second)
-            report += key + L" - \"" + quillet::fromTagString(value) + L"\"\n";
+        // Appended piece by piece: no temporary string per line.
+        for (const TagLib::String &value : property.second) {
+            report += key;
+            report += L" - \"";
+            report += quillet::fromTagString(value);
+            report += L"\"\n";
+        }
     }
 }
 
