@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstring>
 #include <new>
+#include <vector>
 
 #include <taglib/asfpicture.h>
 #include <taglib/attachedpictureframe.h>
@@ -53,21 +54,27 @@ void readCover(TagLib::File *file, const std::wstring &extension, tagstruct *tag
 
 void appendPropertyBlock(const TagLib::PropertyMap &properties, std::wstring &report)
 {
+    // Each key is converted once: its width sets the padding of all of them.
+    std::vector<std::wstring> keys;
+    keys.reserve(properties.size());
     std::size_t width = 0;
-    for (const auto &property : properties)
-        width = std::max(width, quillet::fromTagString(property.first).size());
+    for (const auto &property : properties) {
+        keys.push_back(quillet::fromTagString(property.first));
+        width = std::max(width, keys.back().size());
+    }
 
     report += L"-- TAG (properties)\n";
+    auto key = keys.begin();
     for (const auto &property : properties) {
-        std::wstring key = quillet::fromTagString(property.first);
-        key.resize(std::max(width, key.size()), L' ');
+        key->resize(width, L' ');
         // Appended piece by piece: no temporary string per line.
         for (const TagLib::String &value : property.second) {
-            report += key;
+            report += *key;
             report += L" - \"";
             report += quillet::fromTagString(value);
             report += L"\"\n";
         }
+        ++key;
     }
 }
 
