@@ -17,10 +17,13 @@ work="$cache/apt"
 mkdir -p "$work/lists/partial" "$work/cache/archives/partial" "$work/src"
 
 # A private source list and state, so the system's apt configuration stays as it is.
+# The mirrors are the ones this machine's apt uses.
+source "$(dirname "$0")/../scripts/deps.sh"
 version=$(dpkg-query -W -f='${Version}' libtag1-dev)
-echo "deb-src [signed-by=/usr/share/keyrings/debian-archive-keyring.gpg] http://deb.debian.org/debian bookworm main" \
-    >"$work/sources.list"
-echo "deb-src [signed-by=/usr/share/keyrings/debian-archive-keyring.gpg] http://deb.debian.org/debian-security bookworm-security main" \
+keyring=/usr/share/keyrings/debian-archive-keyring.gpg
+echo "deb-src [signed-by=$keyring] $(tagdesk_debian_mirror Debian) bookworm main" >"$work/sources.list"
+security=$(tagdesk_debian_mirror Debian-Security)
+[ -z "$security" ] || echo "deb-src [signed-by=$keyring] $security bookworm-security main" \
     >>"$work/sources.list"
 apt_opts=(-o "Dir::Etc::SourceList=$work/sources.list" -o Dir::Etc::SourceParts=/nonexistent
     -o "Dir::State::Lists=$work/lists" -o "Dir::Cache=$work/cache")

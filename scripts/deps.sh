@@ -10,8 +10,9 @@ TAGDESK_PACKAGES=(
     sqlite3
     fonts-dejavu-core
 )
-# The test command: symbol check, and clang for the sanitizer-instrumented fuzz regression.
-TAGDESK_TEST_PACKAGES=(binutils clang libclang-rt-dev)
+# The test command: symbol check, clang for the sanitizer-instrumented fuzz regression, and what
+# building TagLib 2 from its release source takes (scripts/taglib2.sh).
+TAGDESK_TEST_PACKAGES=(binutils clang libclang-rt-dev libutfcpp-dev zlib1g-dev xz-utils gpgv)
 # Benchmarks, and remaking the committed fixtures, fuzz seeds and icon.
 TAGDESK_TOOL_PACKAGES=(libbenchmark-dev ffmpeg imagemagick librsvg2-bin python3)
 
@@ -30,4 +31,22 @@ tagdesk_ensure_packages() {
     echo "Installing: ${missing[*]}"
     export DEBIAN_FRONTEND=noninteractive
     apt-get update -qq && apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+}
+
+# tagdesk_debian_mirror [label]: the address of the Debian archive this machine's apt uses, read
+# from apt itself whatever form its sources take (label Debian for the main archive,
+# Debian-Security for the security one). Empty when apt knows none.
+tagdesk_debian_mirror() {
+    local label=${1:-Debian} mirror
+    mirror=$(_tagdesk_policy_mirror "$label")
+    if [ -z "$mirror" ] && [ "$(id -u)" -eq 0 ]; then
+        apt-get update -qq >&2 # a system whose package lists were cleaned away
+        mirror=$(_tagdesk_policy_mirror "$label")
+    fi
+    echo "${mirror%/}"
+}
+_tagdesk_policy_mirror() {
+    apt-cache policy | awk -v label="$1" '
+        / release / && /o=Debian,/ && index($0, "l=" label ",") && /c=main,/ { print previous; exit }
+        { previous = $2 }'
 }

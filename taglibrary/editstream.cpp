@@ -14,6 +14,13 @@ namespace {
 
 constexpr long long windowSize = 64 * 1024;
 
+// TagLib's block sizes are unsigned and may come from a broken file: past LLONG_MAX they would
+// turn negative here.
+long long countOf(BlockSize count)
+{
+    return static_cast<long long>(std::min<unsigned long long>(count, LLONG_MAX));
+}
+
 } // namespace
 
 EditStream::EditStream(int fd, long long size, std::string name)
@@ -31,14 +38,13 @@ TagLib::FileName EditStream::name() const
     return m_name.c_str();
 }
 
-TagLib::ByteVector EditStream::readBlock(unsigned long length)
+TagLib::ByteVector EditStream::readBlock(BlockSize length)
 {
     if (m_position >= m_size || length == 0)
         return TagLib::ByteVector();
     // A ByteVector counts its bytes in an unsigned int; a hostile atom size can ask for more.
     const long long count = std::min<long long>(
-            {static_cast<long long>(std::min<unsigned long>(length, UINT_MAX)),
-             m_size - m_position});
+            {static_cast<long long>(std::min<BlockSize>(length, UINT_MAX)), m_size - m_position});
     TagLib::ByteVector block(static_cast<unsigned int>(count), '\0');
     char *out = block.data();
     long long done = 0;
@@ -76,23 +82,25 @@ void EditStream::writeBlock(const TagLib::ByteVector &data)
     m_position += count;
 }
 
-void EditStream::insert(const TagLib::ByteVector &data, unsigned long start, unsigned long replaced)
+void EditStream::insert(const TagLib::ByteVector &data, StreamOffset start, BlockSize replaced)
 {
     const auto at = static_cast<long long>(start);
+    if (at < 0)
+        return; // a position before the start, as a broken file can make TagLib ask for
     fillTo(at);
-    replace(at, std::min(static_cast<long long>(replaced), m_size - at), data.data(), data.size());
+    replace(at, std::min(countOf(replaced), m_size - at), data.data(), data.size());
     m_position = at + data.size();
 }
 
-void EditStream::removeBlock(unsigned long start, unsigned long length)
+void EditStream::removeBlock(StreamOffset start, BlockSize length)
 {
     const auto at = static_cast<long long>(start);
     if (at < m_size)
-        replace(at, std::min(static_cast<long long>(length), m_size - at), nullptr, 0);
+        replace(at, std::min(countOf(length), m_size - at), nullptr, 0);
     m_position = m_size;
 }
 
-void EditStream::seek(long offset, Position p)
+void EditStream::seek(StreamOffset offset, Position p)
 {
     long long base = 0;
     if (p == Current)
@@ -105,17 +113,17 @@ void EditStream::seek(long offset, Position p)
         m_position = target;
 }
 
-long EditStream::tell() const
+StreamOffset EditStream::tell() const
 {
-    return static_cast<long>(m_position);
+    return static_cast<StreamOffset>(m_position);
 }
 
-long EditStream::length()
+StreamOffset EditStream::length()
 {
-    return static_cast<long>(m_size);
+    return static_cast<StreamOffset>(m_size);
 }
 
-void EditStream::truncate(long length)
+void EditStream::truncate(StreamOffset length)
 {
     if (length < 0)
         return;

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "taglibcompat.h"
+
 #include <taglib/tiostream.h>
 
 namespace quillet {
@@ -27,18 +29,18 @@ public:
     EditStream(int fd, long long size, std::string name);
 
     TagLib::FileName name() const override;
-    TagLib::ByteVector readBlock(unsigned long length) override;
+    TagLib::ByteVector readBlock(BlockSize length) override;
     void writeBlock(const TagLib::ByteVector &data) override;
-    void insert(const TagLib::ByteVector &data, unsigned long start = 0,
-                unsigned long replace = 0) override;
-    void removeBlock(unsigned long start = 0, unsigned long length = 0) override;
+    void insert(const TagLib::ByteVector &data, StreamOffset start = 0,
+                BlockSize replace = 0) override;
+    void removeBlock(StreamOffset start = 0, BlockSize length = 0) override;
     bool readOnly() const override { return false; }
     bool isOpen() const override { return true; }
-    void seek(long offset, Position p = Beginning) override;
+    void seek(StreamOffset offset, Position p = Beginning) override;
     void clear() override { }
-    long tell() const override;
-    long length() override;
-    void truncate(long length) override;
+    StreamOffset tell() const override;
+    StreamOffset length() override;
+    void truncate(StreamOffset length) override;
 
     // The new content: pieces in order, their bytes at offset in the original file or in
     // added().

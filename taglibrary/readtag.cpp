@@ -29,7 +29,7 @@ std::wstring shortNumber(unsigned int value)
 
 void setCover(tagstruct *tag, const TagLib::ByteVector &bytes)
 {
-    const auto size = static_cast<std::int32_t>(std::min<TagLib::uint>(bytes.size(), INT32_MAX));
+    const auto size = static_cast<std::int32_t>(std::min<unsigned int>(bytes.size(), INT32_MAX));
     tag->picture = new char[size];
     if (size > 0)
         std::memcpy(tag->picture, bytes.data(), static_cast<std::size_t>(size));

@@ -103,7 +103,7 @@ const TagLib::String &asfPictureName()
 
 // An ID3v2 tag states its size in 28 bits; TagLib 1.13 writes a bigger one anyway, cut to those
 // bits, and the file's audio is then read from the middle of the cover.
-constexpr TagLib::uint maxId3v2TagSize = 0x0FFFFFFF;
+constexpr unsigned int maxId3v2TagSize = 0x0FFFFFFF;
 
 bool writeMpegCover(TagLib::MPEG::File *file, const TagLib::ByteVector &bytes)
 {
