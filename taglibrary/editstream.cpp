@@ -82,7 +82,7 @@ void EditStream::writeBlock(const TagLib::ByteVector &data)
     m_position += count;
 }
 
-void EditStream::insert(const TagLib::ByteVector &data, StreamOffset start, BlockSize replaced)
+void EditStream::insert(const TagLib::ByteVector &data, BlockOffset start, BlockSize replaced)
 {
     const auto at = static_cast<long long>(start);
     if (at < 0)
@@ -92,10 +92,10 @@ void EditStream::insert(const TagLib::ByteVector &data, StreamOffset start, Bloc
     m_position = at + data.size();
 }
 
-void EditStream::removeBlock(StreamOffset start, BlockSize length)
+void EditStream::removeBlock(BlockOffset start, BlockSize length)
 {
     const auto at = static_cast<long long>(start);
-    if (at < m_size)
+    if (at >= 0 && at < m_size)
         replace(at, std::min(countOf(length), m_size - at), nullptr, 0);
     m_position = m_size;
 }

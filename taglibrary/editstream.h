@@ -31,9 +31,9 @@ public:
     TagLib::FileName name() const override;
     TagLib::ByteVector readBlock(BlockSize length) override;
     void writeBlock(const TagLib::ByteVector &data) override;
-    void insert(const TagLib::ByteVector &data, StreamOffset start = 0,
+    void insert(const TagLib::ByteVector &data, BlockOffset start = 0,
                 BlockSize replace = 0) override;
-    void removeBlock(StreamOffset start = 0, BlockSize length = 0) override;
+    void removeBlock(BlockOffset start = 0, BlockSize length = 0) override;
     bool readOnly() const override { return false; }
     bool isOpen() const override { return true; }
     void seek(StreamOffset offset, Position p = Beginning) override;

@@ -9,12 +9,16 @@
 
 namespace quillet {
 
+// The types of TagLib::IOStream's positions: seek, tell, length and truncate take a
+// StreamOffset, insert and removeBlock a BlockOffset where they start, and a block's length is a
+// BlockSize.
 #if TAGLIB_MAJOR_VERSION >= 2
-// Positions and lengths in a stream, and the size of a block read or replaced.
 using StreamOffset = TagLib::offset_t;
+using BlockOffset = TagLib::offset_t;
 using BlockSize = std::size_t;
 #else
 using StreamOffset = long;
+using BlockOffset = unsigned long;
 using BlockSize = unsigned long;
 #endif
 
