@@ -93,7 +93,7 @@ void appendAudioBlock(const TagLib::AudioProperties &audio, std::wstring &report
 void read(const std::wstring &path, tagstruct *tag)
 {
     const quillet::NativePath nativePath(path);
-    if (!nativePath.isValid())
+    if (!nativePath.isRegularFile())
         return;
     const std::wstring extension = quillet::extensionOf(path);
 

@@ -7,6 +7,7 @@
 #include <taglib/audioproperties.h>
 #include <taglib/fileref.h>
 #include <taglib/modfilebase.h>
+#include <taglib/tfilestream.h>
 
 namespace quillet {
 
@@ -31,8 +32,11 @@ bool saveFile(const std::wstring &path, const FileEditor &edit)
     const NativePath native(path);
     if (!native.isValid())
         return false;
+    if (!native.isRegularFile())
+        return false;
+    TagLib::FileStream content(native.fileName(), true);
     TagLib::FileRef ref(native.fileName(), true, TagLib::AudioProperties::Average);
-    return !ref.isNull() && edit(ref) && ref.save();
+    return !ref.isNull() && content.isOpen() && edit(ref, content);
 }
 
 } // namespace quillet
@@ -341,8 +345,8 @@ bool meets(EditStream &content, const Expectation &expected)
     // In 64 bits: a broken stream can make TagLib report any int, INT_MIN included.
     const long long expectedLength = expected.lengthInMilliseconds;
     const long long slack = std::max(1000LL, std::llabs(expectedLength) / 100);
-    return !content.readFailed() && found.kind && *found.kind == *expected.kind && found.hasAudio
-            && found.sampleRate == expected.sampleRate
+    return !content.readFailed() && found.kind && *found.kind == *expected.kind
+            && found.hasAudio == expected.hasAudio && found.sampleRate == expected.sampleRate
             && std::llabs(found.lengthInMilliseconds - expectedLength) <= slack;
 }
 
@@ -464,7 +468,7 @@ bool saveFile(const std::wstring &path, const FileEditor &edit)
         if (ref.isNull())
             return false;
         expected = expectationOf(ref);
-        if (!edit(ref) || !ref.save() || stream.readFailed())
+        if (!edit(ref, stream) || stream.readFailed())
             return false;
     }
     // The new content, still in memory, must open as the same audio before anything is written.

@@ -7,12 +7,14 @@
 
 namespace TagLib {
 class FileRef;
-}
+class IOStream;
+} // namespace TagLib
 
 namespace quillet {
 
-// Changes the open file in memory; false when it must not be written.
-using FileEditor = std::function<bool(TagLib::FileRef &)>;
+// Changes the open file and saves it through TagLib; false when it must not be written. content
+// is the stream TagLib reads the file from, for checks of what the file holds.
+using FileEditor = std::function<bool(TagLib::FileRef &ref, TagLib::IOStream &content)>;
 
 // Opens the file at path through TagLib, lets edit change it and writes the result. On POSIX
 // systems the new content goes to a hidden copy in the same folder (".<name>.quillet-XXXXXX"),
@@ -20,9 +22,10 @@ using FileEditor = std::function<bool(TagLib::FileRef &)>;
 // old one or the complete new one. A file with several hard links is written in place instead,
 // so that all its names keep showing one file. A symbolic link is followed and kept.
 //
-// Returns false, with the file as it was, when the file or its folder is read-only, when edit
-// refuses, or when any read, write or check fails. A copy left behind by a process killed
-// before the rename is removed by a later save of the same file once it is some minutes old.
+// Returns false, with the file as it was, when the file is not a regular file, when it or its
+// folder is read-only, when edit refuses, or when any read, write or check fails. A copy left
+// behind by a process killed before the rename is removed by a later save of the same file once it
+// is some minutes old.
 bool saveFile(const std::wstring &path, const FileEditor &edit);
 
 // True when TagLib found an audio stream in the opened file: audio properties with a sample

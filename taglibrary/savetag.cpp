@@ -208,7 +208,7 @@ bool writeCover(TagLib::File *file, const std::wstring &extension, const TagLib:
     return true;
 }
 
-// Applies the request to the open file in memory; false when the file must not be written.
+// Applies the request to the open file and saves it; false when the file must not be written.
 bool apply(TagLib::FileRef &ref, const std::wstring &extension, const Request &request)
 {
     if (ref.isNull())
@@ -233,7 +233,7 @@ bool apply(TagLib::FileRef &ref, const std::wstring &extension, const Request &r
         return false;
     if (auto *asf = dynamic_cast<TagLib::ASF::File *>(ref.file()))
         keepAsfPictureOrder(asf);
-    return true;
+    return ref.save();
 }
 
 int save(const std::wstring &path, const tagstruct &tag)
@@ -242,8 +242,9 @@ int save(const std::wstring &path, const tagstruct &tag)
     if (!prepare(tag, request))
         return -1;
     const std::wstring extension = quillet::extensionOf(path);
-    const bool saved = quillet::saveFile(
-            path, [&](TagLib::FileRef &ref) { return apply(ref, extension, request); });
+    const bool saved = quillet::saveFile(path, [&](TagLib::FileRef &ref, TagLib::IOStream &) {
+        return apply(ref, extension, request);
+    });
     return saved ? 0 : -1;
 }
 

@@ -2,6 +2,8 @@
 
 #include <cwchar>
 
+#include <sys/stat.h>
+
 namespace quillet {
 
 namespace {
@@ -132,5 +134,18 @@ NativePath::NativePath(const std::wstring &path)
 #endif
     , m_valid(!path.empty() && path.find(L'\0') == std::wstring::npos)
 { }
+
+bool NativePath::isRegularFile() const
+{
+    if (!m_valid)
+        return false;
+#ifdef _WIN32
+    struct _stat64 info;
+    return _wstat64(m_native.c_str(), &info) == 0 && (info.st_mode & _S_IFMT) == _S_IFREG;
+#else
+    struct stat info;
+    return stat(m_native.c_str(), &info) == 0 && S_ISREG(info.st_mode);
+#endif
+}
 
 } // namespace quillet

@@ -28,6 +28,9 @@ public:
 
     // False for an empty path or one with an embedded NUL, which no file API can name.
     bool isValid() const { return m_valid; }
+    // True for a regular file, after following symbolic links: never a FIFO, a device or a
+    // socket, which TagLib would open (and a FIFO would keep it waiting for a writer).
+    bool isRegularFile() const;
     TagLib::FileName fileName() const { return m_native.c_str(); }
 #ifdef _WIN32
     const std::wstring &native() const
