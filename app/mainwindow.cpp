@@ -1,6 +1,7 @@
 #include "mainwindow.h"
 #include "ui_mainwindow.h"
 
+#include "limitedreply.h"
 #include "productprofile.h"
 #include "textfinder.h"
 
@@ -10,12 +11,29 @@
 #include <QLabel>
 #include <QMenu>
 #include <QNetworkAccessManager>
-#include <QNetworkReply>
 #include <QNetworkRequest>
 #include <QRegularExpression>
 #include <QStatusBar>
 
-MainWindow::MainWindow(QWidget *parent, const QUrl &feedUrl)
+namespace {
+
+// Both feeds come over plain HTTP, so a broken server or anyone on the way decides what
+// arrives; a real feed is a few KiB and a real version reply a few hundred bytes. Anything
+// larger is cut off as it arrives and read as an empty answer, so it cannot fill the memory.
+constexpr qint64 maxFeedBytes = 256 * 1024;
+constexpr qint64 maxVersionReplyBytes = 64 * 1024;
+
+// A real feed has a few dozen entries; hundreds of thousands of menus freeze the window.
+constexpr int maxFeedEntries = 200;
+constexpr int maxFeedSubmenus = 50;
+
+// A version number is a few characters; a longer text is no version.
+constexpr int maxVersionLength = 32;
+
+} // namespace
+
+MainWindow::MainWindow(QWidget *parent, const QUrl &feedUrl,
+                       std::chrono::milliseconds transferTimeout)
     : QMainWindow(parent)
     , ui(new Ui::MainWindow)
     , textFinder(nullptr)
@@ -47,10 +65,11 @@ MainWindow::MainWindow(QWidget *parent, const QUrl &feedUrl)
     // Plain requests, as the feeds have always been asked for: a redirect is not followed, and
     // its own body is what the reply slots read.
     manager->setRedirectPolicy(QNetworkRequest::ManualRedirectPolicy);
-    QNetworkReply *feedReply = manager->get(QNetworkRequest(feedUrl));
-    connect(feedReply, &QNetworkReply::finished, this, &MainWindow::replyFinished);
-    QNetworkReply *verReply = manager->get(QNetworkRequest(QUrl(profile->xml())));
-    connect(verReply, &QNetworkReply::finished, this, &MainWindow::replyVerFinished);
+    LimitedReply *feedReply = LimitedReply::get(manager, feedUrl, maxFeedBytes, transferTimeout);
+    connect(feedReply, &LimitedReply::finished, this, &MainWindow::replyFinished);
+    LimitedReply *verReply = LimitedReply::get(manager, QUrl(profile->xml()), maxVersionReplyBytes,
+                                               transferTimeout);
+    connect(verReply, &LimitedReply::finished, this, &MainWindow::replyVerFinished);
 
     infoDisplay = new QLabel(ui->statusbar);
     infoDisplay->setObjectName(QStringLiteral("info_display"));
@@ -103,10 +122,10 @@ namespace {
 // A feed body as text: UTF-8, ending at the first NUL byte if there is one.
 QString replyText(QObject *sender)
 {
-    auto *reply = qobject_cast<QNetworkReply *>(sender);
+    auto *reply = qobject_cast<LimitedReply *>(sender);
     if (!reply)
         return QString();
-    QByteArray body = reply->readAll();
+    QByteArray body = reply->body();
     const qsizetype nul = body.indexOf('\0');
     if (nul >= 0)
         body.truncate(nul);
@@ -125,23 +144,29 @@ void MainWindow::replyFinished()
 {
     // One record per line: title,address,group. A line with fewer than three fields ends the
     // list. Each run of equal groups becomes one submenu, so a group that comes back after
-    // another gets a second submenu.
+    // another gets a second submenu. The list also ends at the entry or submenu past the limits.
     const QStringList lines = replyText(sender()).split(QLatin1Char('\n'));
     QString lastGroup;
     // Records before the first group (an empty group field) sit in the menu itself.
     QMenu *submenu = ui->menuOther_Freeware;
+    int entries = 0;
+    int submenus = 0;
     for (const QString &line : lines) {
         const QStringList fields = line.split(QLatin1Char(','));
-        if (fields.size() < 3)
+        if (fields.size() < 3 || entries == maxFeedEntries)
             return;
         if (fields.at(2) != lastGroup) {
+            if (submenus == maxFeedSubmenus)
+                return;
             submenu = ui->menuOther_Freeware->addMenu(menuText(fields.at(2)));
             lastGroup = fields.at(2);
+            ++submenus;
         }
         auto *action = new QAction(menuText(fields.at(0)), this);
         action->setData(fields.at(1));
         connect(action, &QAction::triggered, this, &MainWindow::openurl);
         submenu->addAction(action);
+        ++entries;
     }
 }
 
@@ -153,6 +178,8 @@ void MainWindow::replyVerFinished()
         return;
     // Compared as strings, character by character, as the versions have always been.
     const QString latest = match.captured(1);
+    if (latest.size() > maxVersionLength)
+        return;
     if (profile->ver() < latest)
         infoDisplay->setText(QStringLiteral("New version ") + latest + QStringLiteral(" found"));
     else

@@ -4,6 +4,8 @@
 #include <QMainWindow>
 #include <QUrl>
 
+#include <chrono>
+
 class QLabel;
 class ProductProfile;
 class TextFinder;
@@ -20,12 +22,17 @@ class MainWindow : public QMainWindow
 
 public:
     // feedUrl is the other-programs feed; the program always uses the built-in address, and
-    // only tests hand in another one (a server on the loopback interface).
-    explicit MainWindow(QWidget *parent = nullptr, const QUrl &feedUrl = defaultFeedUrl());
+    // only tests hand in another one (a server on the loopback interface). Likewise only tests
+    // shorten transferTimeout, after which a request that receives nothing is abandoned.
+    explicit MainWindow(QWidget *parent = nullptr, const QUrl &feedUrl = defaultFeedUrl(),
+                        std::chrono::milliseconds transferTimeout = defaultTransferTimeout);
     ~MainWindow() override;
 
     // The feed address chosen when the program was built (TAGDESK_FEED_URL).
     static QUrl defaultFeedUrl();
+
+    // Both answers are a few KiB at most: a server that goes quiet this long has stopped.
+    static constexpr std::chrono::milliseconds defaultTransferTimeout = std::chrono::seconds(30);
 
 private slots:
     void openurl();

@@ -1,5 +1,6 @@
 // The two answers the window asks for at start, served over real HTTP on the loopback
-// interface: the version check in "info_display" and the "Other Freeware" menu.
+// interface: the version check in "info_display" and the "Other Freeware" menu, also from a
+// server that sends too much or too little.
 #include "httpserver.h"
 #include "mainwindow.h"
 #include "profilefixture.h"
@@ -21,6 +22,8 @@ namespace {
 const QString feedPath = QStringLiteral("/e/get-ad.php");
 const QString versionPath = QStringLiteral("/version.xml");
 const QString startText = QStringLiteral("Check new version....");
+
+using Delivery = HttpServer::Delivery;
 
 // "Other Freeware" as text: entries as title=address, submenus as title[entries].
 QString describe(const QMenu *menu)
@@ -56,12 +59,17 @@ private slots:
     void menuWithoutAnswer();
     void entryOpensItsAddress();
     void bothAnswersAtStart();
+    void brokenServer_data();
+    void brokenServer();
+    void menuLimits_data();
+    void menuLimits();
 
 private:
     // Starts the window on a profile with the installed version and the version feed on the
     // loopback server; feedUrl defaults to the server's feed.
-    MainWindow *startWindow(const QString &installed, QUrl feedUrl = QUrl(),
-                            QString versionUrl = QString());
+    MainWindow *
+    startWindow(const QString &installed, QUrl feedUrl = QUrl(), QString versionUrl = QString(),
+                std::chrono::milliseconds transferTimeout = MainWindow::defaultTransferTimeout);
     bool waitForReplies();
     QLabel *infoDisplay() const { return m_window->findChild<QLabel *>("info_display"); }
     QMenu *otherFreeware() const { return m_window->findChild<QMenu *>("menuOther_Freeware"); }
@@ -88,7 +96,8 @@ void TestFeeds::cleanup()
     QSqlDatabase::removeDatabase(QLatin1String(QSqlDatabase::defaultConnection));
 }
 
-MainWindow *TestFeeds::startWindow(const QString &installed, QUrl feedUrl, QString versionUrl)
+MainWindow *TestFeeds::startWindow(const QString &installed, QUrl feedUrl, QString versionUrl,
+                                   std::chrono::milliseconds transferTimeout)
 {
     if (feedUrl.isEmpty())
         feedUrl = m_server->url(feedPath);
@@ -99,7 +108,7 @@ MainWindow *TestFeeds::startWindow(const QString &installed, QUrl feedUrl, QStri
                  ProfileFixture::productRow("TD-FEED", "TagDesk", installed, "http://help.test/",
                                             "http://home.test/", versionUrl)}))
         return nullptr;
-    m_window = std::make_unique<MainWindow>(nullptr, feedUrl);
+    m_window = std::make_unique<MainWindow>(nullptr, feedUrl, transferTimeout);
     return m_window.get();
 }
 
@@ -147,6 +156,10 @@ void TestFeeds::versionCheck_data()
     QTest::newRow("element with attribute")
             << "1.2" << QByteArray("<Program_Version id=\"1\">9</Program_Version>") << startText;
     QTest::newRow("empty element") << "1.2" << element("") << "";
+    QTest::newRow("32 characters") << "1.2" << element(QByteArray(32, '9'))
+                                   << "New version " + QString(32, '9') + " found";
+    QTest::newRow("33 characters: no version")
+            << "1.2" << element(QByteArray(33, '9')) << startText;
     QTest::newRow("NUL ends the text")
             << "1.2" << QByteArray("<Program_Version>1.3") + '\0' + "</Program_Version>"
             << "New version 1.3 found";
@@ -313,6 +326,94 @@ void TestFeeds::bothAnswersAtStart()
              QStringLiteral("Audio[Sound Editor=http://tarnwick.test/sound "
                             "Tag Helper=http://tarnwick.test/tags] "
                             "Video[Clip Cutter=http://tarnwick.test/clip]"));
+}
+
+void TestFeeds::brokenServer_data()
+{
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<QByteArray>("body");
+    QTest::addColumn<Delivery>("delivery");
+    QTest::addColumn<QString>("menu");
+    QTest::addColumn<QString>("label");
+
+    // A good answer followed by a line that ends the list, as long as asked for.
+    const auto padded = [](const QByteArray &answer, int size) {
+        return answer + QByteArray(size - answer.size(), 'x');
+    };
+    const QByteArray feed = "P,http://u1/,G\n";
+    const QByteArray version = "<Program_Version>1.3</Program_Version>\n";
+    const QString menu = "G[P=http://u1/]";
+    const QString label = "New version 1.3 found";
+
+    QTest::newRow("feed of 256 KiB")
+            << feedPath << padded(feed, 256 * 1024) << Delivery::Whole << menu << label;
+    QTest::newRow("feed one byte longer")
+            << feedPath << padded(feed, 256 * 1024 + 1) << Delivery::Whole << "" << label;
+    QTest::newRow("feed without end") << feedPath << feed << Delivery::Endless << "" << label;
+    QTest::newRow("feed never answered") << feedPath << feed << Delivery::Silent << "" << label;
+    QTest::newRow("version reply of 64 KiB")
+            << versionPath << padded(version, 64 * 1024) << Delivery::Whole << menu << label;
+    QTest::newRow("version reply one byte longer") << versionPath << padded(version, 64 * 1024 + 1)
+                                                   << Delivery::Whole << menu << startText;
+    QTest::newRow("version reply without end")
+            << versionPath << version << Delivery::Endless << menu << startText;
+    // What came before the silence is not used.
+    QTest::newRow("version reply stops half way")
+            << versionPath << version << Delivery::Stalled << menu << startText;
+}
+
+void TestFeeds::brokenServer()
+{
+    QFETCH(QString, path);
+    QFETCH(QByteArray, body);
+    QFETCH(Delivery, delivery);
+    QFETCH(QString, menu);
+    QFETCH(QString, label);
+    m_server->setBody(feedPath, "P,http://u1/,G\n");
+    m_server->setBody(versionPath, "<Program_Version>1.3</Program_Version>");
+    m_server->setBody(path, body, delivery);
+    // Short enough for a test, long enough for every answer that does come.
+    QVERIFY(startWindow("1.2", QUrl(), QString(), std::chrono::seconds(1)));
+
+    QVERIFY(waitForReplies());
+    QCOMPARE(m_server->requestCount(path), 1);
+    QCOMPARE(describe(otherFreeware()), menu);
+    QCOMPARE(infoDisplay()->text(), label);
+}
+
+void TestFeeds::menuLimits_data()
+{
+    QTest::addColumn<int>("groups");
+    QTest::addColumn<int>("entriesPerGroup");
+    QTest::addColumn<int>("submenus");
+    QTest::addColumn<int>("entries");
+
+    QTest::newRow("201 entries in one group") << 1 << 201 << 1 << 200;
+    QTest::newRow("51 groups") << 51 << 1 << 50 << 50;
+    QTest::newRow("250 entries in 50 groups") << 50 << 5 << 40 << 200;
+}
+
+void TestFeeds::menuLimits()
+{
+    QFETCH(int, groups);
+    QFETCH(int, entriesPerGroup);
+    QFETCH(int, submenus);
+    QFETCH(int, entries);
+    QByteArray feed;
+    for (int group = 0; group < groups; ++group) {
+        for (int entry = 0; entry < entriesPerGroup; ++entry)
+            feed += "P,http://u/,G" + QByteArray::number(group) + '\n';
+    }
+    m_server->setBody(feedPath, feed);
+    QVERIFY(startWindow("1.0"));
+
+    QVERIFY(waitForReplies());
+    const QList<QAction *> shown = otherFreeware()->actions();
+    QCOMPARE(shown.size(), submenus);
+    int shownEntries = 0;
+    for (const QAction *submenu : shown)
+        shownEntries += submenu->menu()->actions().size();
+    QCOMPARE(shownEntries, entries);
 }
 
 QTEST_MAIN(TestFeeds)
