@@ -16,6 +16,14 @@ ff "$(src 1 16000)" -ac 1 -c:a wmav2 -b:a 24k "$out/tone.wma"
 ff "$(src 1)" -ac 1 -c:a libvorbis -q:a 0 "$out/tone.ogg"
 ff "$(src 1)" -ac 1 -c:a aac -b:a 8k "$out/tone.m4a"
 ff "$(src 1 8000)" -ac 1 -c:a pcm_u8 "$out/tone.wav"
+ff "$(src 1 8000)" -ac 1 -c:a libopus -b:a 6k "$out/tone.opus"
+ff "$(src 1 8000)" -ac 1 -c:a wavpack "$out/tone.wv"
+ff "$(src 1 8000)" -ac 1 -c:a tta "$out/tone.tta"
+ff "$(src 1 8000)" -ac 1 -c:a pcm_u8 -f aiff "$out/tone.aiff"
+# An MP4 file with video and no audio stream: still an MP4 file, so it is saved.
+ff "color=c=black:s=16x16:d=0.2:r=5" -c:v mpeg4 -an "$out/video.mp4"
+# Under a second: the report's length reads 0:0.
+ff "$(src 0.5)" -ac 1 -c:a flac -compression_level 8 "$out/tone-half.flac"
 
 # Silence of exact lengths for the report's minutes:seconds; FLAC stores the sample count.
 for seconds in 59 60 185; do

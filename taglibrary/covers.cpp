@@ -24,10 +24,8 @@ const TagLib::ASF::AttributeList *asfPictureAttributes(TagLib::File *file)
 
 } // namespace
 
-TagLib::ID3v2::AttachedPictureFrame *findMpegCoverFrame(TagLib::File *file)
+TagLib::ID3v2::AttachedPictureFrame *findId3v2CoverFrame(const TagLib::ID3v2::Tag *tag)
 {
-    auto *mpeg = dynamic_cast<TagLib::MPEG::File *>(file);
-    TagLib::ID3v2::Tag *tag = mpeg ? mpeg->ID3v2Tag(false) : nullptr;
     if (!tag)
         return nullptr;
     const TagLib::ID3v2::FrameListMap &map = tag->frameListMap();
@@ -44,6 +42,12 @@ TagLib::ID3v2::AttachedPictureFrame *findMpegCoverFrame(TagLib::File *file)
         last = picture;
     }
     return last;
+}
+
+TagLib::ID3v2::AttachedPictureFrame *findMpegCoverFrame(TagLib::File *file)
+{
+    auto *mpeg = dynamic_cast<TagLib::MPEG::File *>(file);
+    return mpeg ? findId3v2CoverFrame(mpeg->ID3v2Tag(false)) : nullptr;
 }
 
 int findAsfCoverIndex(TagLib::File *file)
@@ -73,16 +77,19 @@ TagLib::ASF::Picture *findAsfCoverPicture(TagLib::File *file)
     return copy;
 }
 
-TagLib::FLAC::Picture *findFlacCoverPicture(TagLib::File *file)
+TagLib::FLAC::Picture *findFrontCover(const TagLib::List<TagLib::FLAC::Picture *> &pictures)
 {
-    auto *flac = dynamic_cast<TagLib::FLAC::File *>(file);
-    if (!flac)
-        return nullptr;
-    for (TagLib::FLAC::Picture *picture : flac->pictureList()) {
+    for (TagLib::FLAC::Picture *picture : pictures) {
         if (picture->type() == TagLib::FLAC::Picture::FrontCover)
             return picture;
     }
     return nullptr;
+}
+
+TagLib::FLAC::Picture *findFlacCoverPicture(TagLib::File *file)
+{
+    auto *flac = dynamic_cast<TagLib::FLAC::File *>(file);
+    return flac ? findFrontCover(flac->pictureList()) : nullptr;
 }
 
 } // namespace quillet

@@ -1,31 +1,22 @@
 #include "quillet.h"
 
-#include "covers.h"
+#include "fields.h"
+#include "formats.h"
+#include "taglibcompat.h"
 #include "textconv.h"
 
 #include <algorithm>
 #include <cstring>
+#include <memory>
 #include <new>
 #include <vector>
 
-#include <taglib/asfpicture.h>
-#include <taglib/attachedpictureframe.h>
 #include <taglib/audioproperties.h>
 #include <taglib/fileref.h>
-#include <taglib/flacpicture.h>
 #include <taglib/tag.h>
 #include <taglib/tpropertymap.h>
 
 namespace {
-
-// Decimal text of a year or track number, cut to four characters; 0 (none) gives "0".
-std::wstring shortNumber(unsigned int value)
-{
-    std::wstring text = std::to_wstring(value);
-    if (text.size() > 4)
-        text.resize(4);
-    return text;
-}
 
 void setCover(tagstruct *tag, const TagLib::ByteVector &bytes)
 {
@@ -36,20 +27,12 @@ void setCover(tagstruct *tag, const TagLib::ByteVector &bytes)
     tag->pictureSize = size;
 }
 
-void readCover(TagLib::File *file, const std::wstring &extension, tagstruct *tag)
+void readCover(TagLib::File &file, const std::wstring &path, tagstruct *tag)
 {
-    if (extension == L"mp3") {
-        if (const auto *frame = quillet::findMpegCoverFrame(file))
-            setCover(tag, frame->picture());
-    } else if (extension == L"wma") {
-        if (const TagLib::ASF::Picture *picture = quillet::findAsfCoverPicture(file)) {
-            setCover(tag, picture->picture());
-            delete picture;
-        }
-    } else if (extension == L"flac") {
-        if (const auto *picture = quillet::findFlacCoverPicture(file))
-            setCover(tag, picture->data());
-    }
+    TagLib::ByteVector bytes;
+    if (const quillet::FileKind *kind = quillet::coverKindOf(path, file);
+        kind && kind->readCover(file, bytes))
+        setCover(tag, bytes);
 }
 
 void appendPropertyBlock(const TagLib::PropertyMap &properties, std::wstring &report)
@@ -95,7 +78,6 @@ void read(const std::wstring &path, tagstruct *tag)
     const quillet::NativePath nativePath(path);
     if (!nativePath.isRegularFile())
         return;
-    const std::wstring extension = quillet::extensionOf(path);
 
     std::wstring report;
     // The reference is scoped to this function: the file is closed before readTag returns.
@@ -103,15 +85,17 @@ void read(const std::wstring &path, tagstruct *tag)
     if (ref.isNull())
         return;
 
-    if (const TagLib::Tag *fields = ref.tag()) {
-        tag->title = quillet::fromTagString(fields->title());
-        tag->artist = quillet::fromTagString(fields->artist());
-        tag->album = quillet::fromTagString(fields->album());
-        tag->year = shortNumber(fields->year());
-        tag->comment = quillet::fromTagString(fields->comment());
-        tag->track = shortNumber(fields->track());
-        tag->genre = quillet::fromTagString(fields->genre());
-        readCover(ref.file(), extension, tag);
+    std::unique_ptr<TagLib::Tag> joined;
+    if (const TagLib::Tag *fields = ref.tag() ? quillet::fieldsTag(*ref.file(), joined) : nullptr) {
+        quillet::Fields read = quillet::fieldsOf(*fields);
+        tag->title = std::move(read.title);
+        tag->artist = std::move(read.artist);
+        tag->album = std::move(read.album);
+        tag->year = std::move(read.year);
+        tag->comment = std::move(read.comment);
+        tag->track = std::move(read.track);
+        tag->genre = std::move(read.genre);
+        readCover(*ref.file(), path, tag);
         appendPropertyBlock(ref.file()->properties(), report);
     }
     if (const TagLib::AudioProperties *audio = ref.audioProperties())

@@ -1,25 +1,16 @@
 #include "quillet.h"
 
-#include "asforder.h"
-#include "covers.h"
+#include "fields.h"
+#include "formats.h"
 #include "safesave.h"
+#include "taglibcompat.h"
 #include "textconv.h"
 
 #include <cstdint>
 #include <cwctype>
 #include <memory>
 
-#include <taglib/asffile.h>
-#include <taglib/asfpicture.h>
-#include <taglib/asftag.h>
-#include <taglib/attachedpictureframe.h>
-#include <taglib/audioproperties.h>
 #include <taglib/fileref.h>
-#include <taglib/flacfile.h>
-#include <taglib/flacpicture.h>
-#include <taglib/id3v2header.h>
-#include <taglib/id3v2tag.h>
-#include <taglib/mpegfile.h>
 #include <taglib/tag.h>
 
 namespace {
@@ -89,151 +80,52 @@ bool prepare(const tagstruct &tag, Request &request)
     return true;
 }
 
-const TagLib::String &jpegMimeType()
+// Only the fields the user changed are written: a field whose text is what readTag reports for
+// the file now stays as the file has it (a full date, a track total, several values).
+void writeChangedFields(TagLib::Tag &fields, const tagstruct &record, const Request &request)
 {
-    static const TagLib::String mime("image/jpeg", TagLib::String::Latin1);
-    return mime;
+    const quillet::Fields now = quillet::fieldsOf(fields);
+    if (record.title != now.title)
+        fields.setTitle(request.title);
+    if (record.artist != now.artist)
+        fields.setArtist(request.artist);
+    if (record.album != now.album)
+        fields.setAlbum(request.album);
+    if (record.year != now.year)
+        fields.setYear(request.year);
+    if (record.comment != now.comment)
+        fields.setComment(request.comment);
+    if (record.track != now.track)
+        fields.setTrack(request.track);
+    if (record.genre != now.genre)
+        fields.setGenre(request.genre);
 }
 
-const TagLib::String &asfPictureName()
-{
-    static const TagLib::String name("WM/Picture", TagLib::String::Latin1);
-    return name;
-}
-
-// An ID3v2 tag states its size in 28 bits; TagLib 1.13 writes a bigger one anyway, cut to those
-// bits, and the file's audio is then read from the middle of the cover.
-constexpr unsigned int maxId3v2TagSize = 0x0FFFFFFF;
-
-bool writeMpegCover(TagLib::MPEG::File *file, const TagLib::ByteVector &bytes)
-{
-    if (bytes.size() >= maxId3v2TagSize)
-        return false;
-    TagLib::ID3v2::AttachedPictureFrame *frame = quillet::findMpegCoverFrame(file);
-    if (!frame) {
-        TagLib::ID3v2::Tag *tag = file->ID3v2Tag(false);
-        if (!tag)
-            tag = file->ID3v2Tag(true);
-        frame = new TagLib::ID3v2::AttachedPictureFrame();
-        tag->addFrame(frame);
-    }
-    frame->setMimeType(jpegMimeType());
-    frame->setType(TagLib::ID3v2::AttachedPictureFrame::FrontCover);
-    frame->setPicture(bytes);
-    // Only a cover near the limit can take the whole tag past it; rendering costs a copy.
-    if (bytes.size() < maxId3v2TagSize / 4)
-        return true;
-    const TagLib::ID3v2::Tag *tag = file->ID3v2Tag(false);
-    return tag && tag->render().size() - TagLib::ID3v2::Header::size() <= maxId3v2TagSize;
-}
-
-// Only the attribute holding the front cover is replaced, in its place: the tag's other
-// pictures stay, in their order.
-void writeAsfCover(TagLib::ASF::File *file, const TagLib::ByteVector &bytes)
-{
-    TagLib::ASF::Tag *tag = file->tag();
-    const int index = quillet::findAsfCoverIndex(file);
-    const std::unique_ptr<TagLib::ASF::Picture> found(quillet::findAsfCoverPicture(file));
-    if (!found || index < 0) {
-        TagLib::ASF::Picture picture;
-        picture.setType(TagLib::ASF::Picture::FrontCover);
-        picture.setMimeType(jpegMimeType());
-        picture.setPicture(bytes);
-        tag->addAttribute(asfPictureName(), TagLib::ASF::Attribute(picture));
-        return;
-    }
-    found->setMimeType(jpegMimeType());
-    found->setPicture(bytes);
-    TagLib::ASF::AttributeList pictures = tag->attribute(asfPictureName());
-    TagLib::ASF::Attribute &slot = pictures[static_cast<unsigned int>(index)];
-    TagLib::ASF::Attribute replacement(*found);
-    replacement.setLanguage(slot.language());
-    replacement.setStream(slot.stream());
-    slot = replacement;
-    tag->setAttribute(asfPictureName(), pictures);
-}
-
-// Saving must not reorder the pictures (which one is the first front cover depends on it).
-void keepAsfPictureOrder(TagLib::ASF::File *file)
-{
-    TagLib::ASF::Tag *tag = file->tag();
-    const TagLib::ASF::AttributeList pictures = tag->attribute(asfPictureName());
-    if (pictures.size() > 1)
-        tag->setAttribute(asfPictureName(), quillet::asfSavingOrder(file, pictures));
-}
-
-// A FLAC metadata block states its length in 24 bits; a bigger picture would make the file
-// unreadable.
-bool fitsFlacBlock(const TagLib::FLAC::Picture &picture, const TagLib::ByteVector &bytes)
-{
-    const std::uint64_t fixedFields = 8 * 4; // type, two lengths, four sizes, data length
-    const std::uint64_t length = fixedFields + jpegMimeType().data(TagLib::String::UTF8).size()
-            + picture.description().data(TagLib::String::UTF8).size() + bytes.size();
-    return length <= 0xFFFFFF;
-}
-
-bool writeFlacCover(TagLib::FLAC::File *file, const TagLib::ByteVector &bytes)
-{
-    if (TagLib::FLAC::Picture *picture = quillet::findFlacCoverPicture(file)) {
-        if (!fitsFlacBlock(*picture, bytes))
-            return false;
-        picture->setMimeType(jpegMimeType());
-        picture->setData(bytes);
-        return true;
-    }
-    auto picture = std::make_unique<TagLib::FLAC::Picture>();
-    if (!fitsFlacBlock(*picture, bytes))
-        return false;
-    picture->setType(TagLib::FLAC::Picture::FrontCover);
-    picture->setMimeType(jpegMimeType());
-    picture->setData(bytes);
-    file->addPicture(picture.release());
-    return true;
-}
-
-// Covers go only into a file that really is of the kind its extension names; a file of another
-// kind gets the text fields alone.
-bool writeCover(TagLib::File *file, const std::wstring &extension, const TagLib::ByteVector &bytes)
-{
-    if (extension == L"mp3") {
-        if (auto *mpeg = dynamic_cast<TagLib::MPEG::File *>(file))
-            return writeMpegCover(mpeg, bytes);
-    } else if (extension == L"wma") {
-        if (auto *asf = dynamic_cast<TagLib::ASF::File *>(file))
-            writeAsfCover(asf, bytes);
-    } else if (extension == L"flac") {
-        if (auto *flac = dynamic_cast<TagLib::FLAC::File *>(file))
-            return writeFlacCover(flac, bytes);
-    }
-    return true;
-}
-
-// Applies the request to the open file and saves it; false when the file must not be written.
-bool apply(TagLib::FileRef &ref, const std::wstring &extension, const Request &request)
+// Applies the record to the open file and saves it; false when the file must not be written.
+bool apply(TagLib::FileRef &ref, TagLib::IOStream &content, const std::wstring &path,
+           const tagstruct &record, const Request &request)
 {
     if (ref.isNull())
         return false;
-    TagLib::Tag *fields = ref.tag();
+    std::unique_ptr<TagLib::Tag> joined;
+    TagLib::Tag *fields = ref.tag() ? quillet::fieldsTag(*ref.file(), joined) : nullptr;
     if (!fields)
         return false;
-    // TagLib opens any file named .mp3 as MPEG, whatever it holds; saving would then write tags
-    // into a file that is not audio of that kind.
-    if (!quillet::hasAudioStream(ref))
+    TagLib::File &file = *ref.file();
+    // TagLib opens a file by its extension first (any file named .mp3 as MPEG): the content
+    // must be of the kind TagLib opened it as. A class the table lacks must show audio at least.
+    const quillet::FileKind *kind = quillet::kindOfFile(file);
+    if (kind ? !kind->recognises(content) : !quillet::hasAudioStream(ref))
         return false;
 
-    fields->setTitle(request.title);
-    fields->setArtist(request.artist);
-    fields->setAlbum(request.album);
-    fields->setYear(request.year);
-    fields->setComment(request.comment);
-    fields->setTrack(request.track);
-    fields->setGenre(request.genre);
-
-    if (request.hasPicture && !writeCover(ref.file(), extension, request.picture))
-        return false;
-    if (auto *asf = dynamic_cast<TagLib::ASF::File *>(ref.file()))
-        keepAsfPictureOrder(asf);
-    return ref.save();
+    writeChangedFields(*fields, record, request);
+    // Covers go only into a file that really is of the kind its extension names.
+    if (request.hasPicture) {
+        const quillet::FileKind *covers = quillet::coverKindOf(path, file);
+        if (covers && !covers->writeCover(file, request.picture))
+            return false;
+    }
+    return kind ? kind->save(file) : file.save();
 }
 
 int save(const std::wstring &path, const tagstruct &tag)
@@ -241,10 +133,10 @@ int save(const std::wstring &path, const tagstruct &tag)
     Request request;
     if (!prepare(tag, request))
         return -1;
-    const std::wstring extension = quillet::extensionOf(path);
-    const bool saved = quillet::saveFile(path, [&](TagLib::FileRef &ref, TagLib::IOStream &) {
-        return apply(ref, extension, request);
-    });
+    const bool saved
+            = quillet::saveFile(path, [&](TagLib::FileRef &ref, TagLib::IOStream &content) {
+                  return apply(ref, content, path, tag, request);
+              });
     return saved ? 0 : -1;
 }
 

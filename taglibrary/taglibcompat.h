@@ -4,8 +4,14 @@
 #define QUILLET_TAGLIBCOMPAT_H
 
 #include <cstddef>
+#include <memory>
 
 #include <taglib/taglib.h>
+
+namespace TagLib {
+class File;
+class Tag;
+} // namespace TagLib
 
 namespace quillet {
 
@@ -21,6 +27,11 @@ using StreamOffset = long;
 using BlockOffset = unsigned long;
 using BlockSize = unsigned long;
 #endif
+
+// The tag whose seven fields the library reads and writes: file.tag(), except where TagLib 1
+// gives less than TagLib 2. A WAV file's tag() is its ID3v2 tag alone in TagLib 1, while TagLib 2
+// joins it with the RIFF INFO tag; there a stand-in joins them the same way, kept in holder.
+TagLib::Tag *fieldsTag(TagLib::File &file, std::unique_ptr<TagLib::Tag> &holder);
 
 } // namespace quillet
 

@@ -1,8 +1,10 @@
 #include "savetesting.h"
 
 #include <QCryptographicHash>
-#include <QFileInfo>
 
+#include <taglib/aifffile.h>
+#include <taglib/apefile.h>
+#include <taglib/apetag.h>
 #include <taglib/asffile.h>
 #include <taglib/asfpicture.h>
 #include <taglib/asftag.h>
@@ -11,8 +13,15 @@
 #include <taglib/flacfile.h>
 #include <taglib/flacpicture.h>
 #include <taglib/id3v2tag.h>
+#include <taglib/mp4file.h>
+#include <taglib/mp4tag.h>
+#include <taglib/mpcfile.h>
 #include <taglib/mpegfile.h>
 #include <taglib/tag.h>
+#include <taglib/trueaudiofile.h>
+#include <taglib/wavfile.h>
+#include <taglib/wavpackfile.h>
+#include <taglib/xiphcomment.h>
 
 #include "testsupport.h"
 
@@ -113,63 +122,159 @@ QList<Picture> flacPictures(const QString &path)
     return pictures;
 }
 
+namespace {
+
+// The ID3v2 tag of a file that keeps one: MPEG, and the AIFF, WAV and TrueAudio containers.
+TagLib::ID3v2::Tag *id3v2TagOf(TagLib::File *file)
+{
+    if (auto *mpeg = dynamic_cast<TagLib::MPEG::File *>(file))
+        return mpeg->ID3v2Tag(true);
+    if (auto *aiff = dynamic_cast<TagLib::RIFF::AIFF::File *>(file))
+        return aiff->tag();
+    if (auto *wav = dynamic_cast<TagLib::RIFF::WAV::File *>(file))
+        return wav->ID3v2Tag();
+    if (auto *trueAudio = dynamic_cast<TagLib::TrueAudio::File *>(file))
+        return trueAudio->ID3v2Tag(true);
+    return nullptr;
+}
+
+TagLib::APE::Tag *apeTagOf(TagLib::File *file)
+{
+    if (auto *ape = dynamic_cast<TagLib::APE::File *>(file))
+        return ape->APETag(true);
+    if (auto *wavPack = dynamic_cast<TagLib::WavPack::File *>(file))
+        return wavPack->APETag(true);
+    if (auto *musepack = dynamic_cast<TagLib::MPC::File *>(file))
+        return musepack->APETag(true);
+    return nullptr;
+}
+
+const char *apeCoverItem(int type)
+{
+    return type == 4 ? "Cover Art (Back)" : "Cover Art (Front)";
+}
+
+Picture pictureOf(const TagLib::FLAC::Picture &picture)
+{
+    return Picture {picture.type(),
+                    fromTagString(picture.mimeType()),
+                    fromTagString(picture.description()),
+                    byteArray(picture.data()),
+                    picture.width(),
+                    picture.height()};
+}
+
+TagLib::FLAC::Picture *flacPicture(const Picture &picture)
+{
+    auto *flac = new TagLib::FLAC::Picture;
+    flac->setMimeType(tagString(picture.mime));
+    flac->setDescription(tagString(picture.description));
+    flac->setType(static_cast<TagLib::FLAC::Picture::Type>(picture.type));
+    flac->setData(byteVector(picture.bytes));
+    flac->setWidth(picture.width);
+    flac->setHeight(picture.height);
+    return flac;
+}
+
+} // namespace
+
 QList<Picture> picturesOf(const QString &path)
 {
-    const QString suffix = QFileInfo(path).suffix();
-    if (suffix == QLatin1String("wma"))
+    const TagLib::FileRef ref(nativeName(path).constData(), false);
+    TagLib::File *file = ref.file();
+    QList<Picture> pictures;
+    if (dynamic_cast<TagLib::ASF::File *>(file))
         return asfPictures(path);
-    if (suffix == QLatin1String("flac"))
+    if (dynamic_cast<TagLib::FLAC::File *>(file))
         return flacPictures(path);
-    return mpegPictures(path);
+    if (auto *comment = dynamic_cast<TagLib::Ogg::XiphComment *>(file ? file->tag() : nullptr)) {
+        for (const TagLib::FLAC::Picture *picture : comment->pictureList())
+            pictures << pictureOf(*picture);
+    } else if (auto *mp4 = dynamic_cast<TagLib::MP4::File *>(file)) {
+        // No picture types here: -1.
+        for (const TagLib::MP4::CoverArt &cover : mp4->tag()->item("covr").toCoverArtList()) {
+            const bool png = cover.format() == TagLib::MP4::CoverArt::PNG;
+            pictures << Picture {-1, png ? "image/png" : "image/jpeg", QString(),
+                                 byteArray(cover.data())};
+        }
+    } else if (const TagLib::APE::Tag *ape = apeTagOf(file)) {
+        for (const int type : {3, 4}) {
+            const auto item = ape->itemListMap().find(TagLib::String(apeCoverItem(type)).upper());
+            if (item == ape->itemListMap().end())
+                continue;
+            const QByteArray value = byteArray(item->second.binaryData());
+            const int nul = value.indexOf('\0');
+            pictures << Picture {type, QString(), QString::fromUtf8(value.left(nul)),
+                                 value.mid(nul + 1)};
+        }
+    } else if (const TagLib::ID3v2::Tag *tag = id3v2TagOf(file)) {
+        for (const TagLib::ID3v2::Frame *frame : tag->frameList("APIC")) {
+            const auto *apic = dynamic_cast<const TagLib::ID3v2::AttachedPictureFrame *>(frame);
+            if (apic)
+                pictures << Picture {apic->type(), fromTagString(apic->mimeType()),
+                                     fromTagString(apic->description()),
+                                     byteArray(apic->picture())};
+        }
+    }
+    return pictures;
 }
 
 bool addPictures(const QString &path, const QList<Picture> &pictures)
 {
     const QByteArray name = nativeName(path);
-    const QString suffix = QFileInfo(path).suffix();
-    if (suffix == QLatin1String("mp3")) {
-        TagLib::MPEG::File file(name.constData());
-        for (const Picture &picture : pictures) {
-            auto *frame = new TagLib::ID3v2::AttachedPictureFrame;
-            frame->setMimeType(tagString(picture.mime));
-            frame->setDescription(tagString(picture.description));
-            frame->setType(static_cast<TagLib::ID3v2::AttachedPictureFrame::Type>(picture.type));
-            frame->setPicture(byteVector(picture.bytes));
-            file.ID3v2Tag(true)->addFrame(frame);
-        }
-        return file.save();
-    }
-    if (suffix == QLatin1String("wma")) {
-        TagLib::ASF::File file(name.constData());
+    TagLib::FileRef ref(name.constData(), false);
+    TagLib::File *file = ref.file();
+    if (auto *asf = dynamic_cast<TagLib::ASF::File *>(file)) {
         TagLib::ASF::AttributeList list;
         for (const Picture &picture : pictures) {
-            TagLib::ASF::Picture asf;
-            asf.setMimeType(tagString(picture.mime));
-            asf.setDescription(tagString(picture.description));
-            asf.setType(static_cast<TagLib::ASF::Picture::Type>(picture.type));
-            asf.setPicture(byteVector(picture.bytes));
-            list.append(TagLib::ASF::Attribute(asf));
+            TagLib::ASF::Picture item;
+            item.setMimeType(tagString(picture.mime));
+            item.setDescription(tagString(picture.description));
+            item.setType(static_cast<TagLib::ASF::Picture::Type>(picture.type));
+            item.setPicture(byteVector(picture.bytes));
+            list.append(TagLib::ASF::Attribute(item));
         }
         // TagLib 1.13 saves the first small attribute of a name where it is read back last.
         if (list.size() > 1) {
             list.prepend(list.back());
             list.erase(--list.end());
         }
-        file.tag()->setAttribute(asfPictureName, list);
-        return file.save();
+        asf->tag()->setAttribute(asfPictureName, list);
+    } else if (auto *flac = dynamic_cast<TagLib::FLAC::File *>(file)) {
+        for (const Picture &picture : pictures)
+            flac->addPicture(flacPicture(picture));
+    } else if (auto *comment
+               = dynamic_cast<TagLib::Ogg::XiphComment *>(file ? file->tag() : nullptr)) {
+        for (const Picture &picture : pictures)
+            comment->addPicture(flacPicture(picture));
+    } else if (auto *mp4 = dynamic_cast<TagLib::MP4::File *>(file)) {
+        TagLib::MP4::CoverArtList covers;
+        for (const Picture &picture : pictures) {
+            const bool png = picture.mime == QLatin1String("image/png");
+            covers.append(TagLib::MP4::CoverArt(png ? TagLib::MP4::CoverArt::PNG
+                                                    : TagLib::MP4::CoverArt::JPEG,
+                                                byteVector(picture.bytes)));
+        }
+        mp4->tag()->setItem("covr", TagLib::MP4::Item(covers));
+    } else if (TagLib::APE::Tag *ape = apeTagOf(file)) {
+        for (const Picture &picture : pictures) {
+            const QByteArray value = picture.description.toUtf8() + '\0' + picture.bytes;
+            ape->setItem(apeCoverItem(picture.type),
+                         TagLib::APE::Item(apeCoverItem(picture.type), byteVector(value), true));
+        }
+    } else if (TagLib::ID3v2::Tag *tag = id3v2TagOf(file)) {
+        for (const Picture &picture : pictures) {
+            auto *frame = new TagLib::ID3v2::AttachedPictureFrame;
+            frame->setMimeType(tagString(picture.mime));
+            frame->setDescription(tagString(picture.description));
+            frame->setType(static_cast<TagLib::ID3v2::AttachedPictureFrame::Type>(picture.type));
+            frame->setPicture(byteVector(picture.bytes));
+            tag->addFrame(frame);
+        }
+    } else {
+        return false;
     }
-    TagLib::FLAC::File file(name.constData());
-    for (const Picture &picture : pictures) {
-        auto *flac = new TagLib::FLAC::Picture;
-        flac->setMimeType(tagString(picture.mime));
-        flac->setDescription(tagString(picture.description));
-        flac->setType(static_cast<TagLib::FLAC::Picture::Type>(picture.type));
-        flac->setData(byteVector(picture.bytes));
-        flac->setWidth(picture.width);
-        flac->setHeight(picture.height);
-        file.addPicture(flac);
-    }
-    return file.save();
+    return file->save();
 }
 
 Fields fieldsOf(const QString &path)

@@ -35,8 +35,10 @@ QStringList describe(const QList<Picture> &pictures);
 TagLib::ByteVector byteVector(const QByteArray &bytes);
 QByteArray byteArray(const TagLib::ByteVector &bytes);
 
-// The pictures of an MP3 ("APIC" frames), WMA ("WM/Picture") or FLAC file, in file order;
-// the kind comes from the extension.
+// The pictures of a file in file order, read with TagLib directly: ID3v2 "APIC" frames, ASF
+// "WM/Picture", FLAC pictures, Xiph METADATA_BLOCK_PICTURE, MP4 "covr" images (type -1) and APE
+// "Cover Art (Front)" and "(Back)" items (types 3 and 4, the file name as description). The
+// kind is the one TagLib opens the file as.
 QList<Picture> picturesOf(const QString &path);
 QList<Picture> mpegPictures(const QString &path);
 QList<Picture> asfPictures(const QString &path);

@@ -19,6 +19,7 @@
 #include <sys/xattr.h>
 #include <unistd.h>
 
+#include <taglib/apetag.h>
 #include <taglib/audioproperties.h>
 #include <taglib/id3v2tag.h>
 #include <taglib/mpegfile.h>
@@ -255,7 +256,7 @@ void SafeSaveTest::sizeLimitFailsCleanly_data()
     QTest::newRow("copy stops half-way") << false << false << qint64(100000);
     QTest::newRow("copy stops at once") << false << false << qint64(-1000);
     QTest::newRow("hard link, tag grows") << true << false << qint64(100000);
-    // The tag fits its old room; only the ID3v1 tag appended at the end grows the file.
+    // The ID3v2 tag fits its old room; only the APE tag at the end grows the file.
     QTest::newRow("hard link, file grows at the end") << true << true << qint64(64);
 }
 
@@ -267,10 +268,12 @@ void SafeSaveTest::sizeLimitFailsCleanly()
     const QString path = copyFixture(*m_dir, QStringLiteral("tone.mp3"));
     QByteArray cover = coverBytes("limit", 200000);
     if (padded) {
-        // An ID3v2 tag alone, holding the cover that the save keeps.
+        // An ID3v2 tag holding the cover that the save keeps, and a short APE tag at the end.
         QVERIFY(addPictures(path, {{3, QStringLiteral("image/jpeg"), QString(), cover}}));
         TagLib::MPEG::File strip(nativeName(path).constData());
-        QVERIFY(strip.save(TagLib::MPEG::File::ID3v2, TagLib::File::StripOthers));
+        strip.APETag(true)->setTitle("t");
+        QVERIFY(strip.save(TagLib::MPEG::File::ID3v2 | TagLib::MPEG::File::APE,
+                           TagLib::File::StripOthers));
         cover.clear();
     }
     if (hardLinked)

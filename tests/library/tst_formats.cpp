@@ -1,0 +1,261 @@
+// Every kind of file the library keeps covers for, and saves that leave alone what the user did
+// not change. Results are read back with TagLib directly.
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <csignal>
+#include <memory>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <taglib/fileref.h>
+#include <taglib/id3v2header.h>
+#include <taglib/id3v2tag.h>
+#include <taglib/mpegfile.h>
+#include <taglib/tpropertymap.h>
+#include <taglib/wavfile.h>
+
+#include "childprocess.h"
+#include "savetesting.h"
+#include "testsupport.h"
+
+using namespace testsupport;
+
+namespace {
+
+const Picture front {3, QStringLiteral("image/jpeg"), QStringLiteral("front.jpg"),
+                     coverBytes("front")};
+const Picture back {4, QStringLiteral("image/png"), QStringLiteral("back.png"),
+                    QByteArray("\x89PNG\r\n\x1a\n") + coverBytes("back").mid(8)};
+
+// Every property of the file, one line per value.
+QStringList propertiesOf(const QString &path)
+{
+    QStringList lines;
+    const TagLib::FileRef ref(nativeName(path).constData(), false);
+    if (ref.isNull())
+        return lines;
+    for (const auto &property : ref.file()->properties()) {
+        for (const TagLib::String &value : property.second)
+            lines << fromTagString(property.first) + QLatin1Char('=') + fromTagString(value);
+    }
+    return lines;
+}
+
+// Which tag types the file has on disk, and the ID3v2 version, where a format has a choice.
+QString tagLayout(const QString &path)
+{
+    const TagLib::FileRef ref(nativeName(path).constData(), false);
+    QStringList layout;
+    if (auto *mpeg = dynamic_cast<TagLib::MPEG::File *>(ref.file())) {
+        if (mpeg->hasID3v2Tag())
+            layout << QStringLiteral("ID3v2.%1").arg(mpeg->ID3v2Tag()->header()->majorVersion());
+        if (mpeg->hasID3v1Tag())
+            layout << QStringLiteral("ID3v1");
+        if (mpeg->hasAPETag())
+            layout << QStringLiteral("APE");
+    } else if (auto *wav = dynamic_cast<TagLib::RIFF::WAV::File *>(ref.file())) {
+        if (wav->hasID3v2Tag())
+            layout << QStringLiteral("ID3v2.%1").arg(wav->ID3v2Tag()->header()->majorVersion());
+        if (wav->hasInfoTag())
+            layout << QStringLiteral("INFO");
+    }
+    return layout.join(QLatin1Char('+'));
+}
+
+// The record readTag gives for the file, with a new title.
+tagstruct retitled(const QString &path, const QString &title)
+{
+    ReadResult result = read(path);
+    result.tag.title = wide(title);
+    return result.tag;
+}
+
+} // namespace
+
+class FormatsTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+
+    void coverInEveryFormat_data();
+    void coverInEveryFormat();
+    void keepsWhatWasNotChanged_data();
+    void keepsWhatWasNotChanged();
+    void onlyRegularFiles_data();
+    void onlyRegularFiles();
+    void fileOfItsKindWithoutAudioIsSaved();
+
+private:
+    std::unique_ptr<QTemporaryDir> m_dir;
+};
+
+void FormatsTest::init()
+{
+    m_dir = std::make_unique<QTemporaryDir>();
+    QVERIFY(m_dir->isValid());
+}
+
+void FormatsTest::coverInEveryFormat_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("fixture");
+    QTest::addColumn<QList<Picture>>("pictures"); // what the file holds before
+    QTest::addColumn<int>("cover"); // index of the cover among them; -1: none
+    QTest::addColumn<Picture>("written"); // how the new cover reads back, with TagLib
+    const QByteArray bytes = coverBytes("new");
+    const Picture jpeg {3, QStringLiteral("image/jpeg"), QString(), bytes};
+    const Picture mp4 {-1, QStringLiteral("image/jpeg"), QString(), bytes};
+    const Picture ape {3, QString(), QStringLiteral("front.jpg"), bytes};
+    const Picture newApe {3, QString(), QStringLiteral("cover.jpg"), bytes};
+    Picture keptName = jpeg;
+    keptName.description = front.description;
+    Picture mp4Front = front, mp4Back = back;
+    mp4Front.type = mp4Back.type = -1;
+    mp4Front.description = mp4Back.description = QString();
+    Picture apeFront = front, apeBack = back;
+    apeFront.mime = apeBack.mime = QString();
+
+    // ID3v2, alone and inside other containers.
+    for (const char *name : {"tone.mp3", "tone.aiff", "tone.wav", "tone.tta"}) {
+        QTest::addRow("%s", name) << name << name << QList<Picture> {back, front} << 1 << keptName;
+        QTest::addRow("%s without", name) << name << name << QList<Picture>() << -1 << jpeg;
+    }
+    // Xiph comments, by FLAC's rules; FLAC and ASF themselves.
+    for (const char *name : {"tone.ogg", "tone.opus", "tone.flac", "tone.wma"}) {
+        QTest::addRow("%s", name) << name << name << QList<Picture> {back, front} << 1 << keptName;
+        QTest::addRow("%s without", name) << name << name << QList<Picture>() << -1 << jpeg;
+    }
+    // MP4: the first image is the cover.
+    QTest::newRow("tone.m4a") << "tone.m4a"
+                              << "tone.m4a" << QList<Picture> {mp4Front, mp4Back} << 0 << mp4;
+    QTest::newRow("tone.m4a without") << "tone.m4a"
+                                      << "tone.m4a" << QList<Picture>() << -1 << mp4;
+    // APE: the front item keeps its file name.
+    QTest::newRow("tone.wv") << "tone.wv"
+                             << "tone.wv" << QList<Picture> {apeFront, apeBack} << 0 << ape;
+    QTest::newRow("tone.wv without") << "tone.wv"
+                                     << "tone.wv" << QList<Picture>() << -1 << newApe;
+    // The extension counts in any case.
+    QTest::newRow("TONE.OPUS") << "TONE.OPUS"
+                               << "tone.opus" << QList<Picture> {back, front} << 1 << keptName;
+}
+
+void FormatsTest::coverInEveryFormat()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, fixture);
+    QFETCH(QList<Picture>, pictures);
+    QFETCH(int, cover);
+    QFETCH(Picture, written);
+    const QString path = copyFixture(*m_dir, fixture, name);
+    if (!pictures.isEmpty())
+        QVERIFY(addPictures(path, pictures));
+    QCOMPARE(describe(picturesOf(path)), describe(pictures));
+
+    QCOMPARE(read(path).picture, cover < 0 ? QByteArray() : pictures.at(cover).bytes);
+    QCOMPARE(save(path, retitled(path, QStringLiteral("New")), written.bytes), 0);
+
+    // The cover is replaced in its place; every other picture stays as it was.
+    QList<Picture> expected = pictures;
+    if (cover < 0)
+        expected.append(written);
+    else
+        expected[cover] = written;
+    QCOMPARE(describe(picturesOf(path)), describe(expected));
+    QCOMPARE(read(path).picture, written.bytes);
+}
+
+void FormatsTest::keepsWhatWasNotChanged_data()
+{
+    QTest::addColumn<QString>("fixture");
+    QTest::addColumn<int>("layout"); // how the tags are first written; see below
+    enum { Plain, Id3v23, Id3v24AndId3v1, InfoOnly };
+    for (const char *name : {"tone.flac", "tone.ogg", "tone.opus", "tone.m4a", "tone.wma",
+                             "tone.wv", "tone.tta", "tone.aiff", "tone.wav"})
+        QTest::addRow("%s", name) << name << int(Plain);
+    QTest::newRow("mp3, ID3v2.3 alone") << "tone.mp3" << int(Id3v23);
+    QTest::newRow("mp3, ID3v2.4 and ID3v1") << "tone.mp3" << int(Id3v24AndId3v1);
+    QTest::newRow("wav, INFO alone") << "tone.wav" << int(InfoOnly);
+}
+
+void FormatsTest::keepsWhatWasNotChanged()
+{
+    QFETCH(QString, fixture);
+    QFETCH(int, layout);
+    const QString path = copyFixture(*m_dir, fixture);
+    {
+        TagLib::FileRef ref(nativeName(path).constData(), false);
+        TagLib::PropertyMap properties;
+        properties["TITLE"] = TagLib::String("Old");
+        properties["ARTIST"] = TagLib::StringList(TagLib::String("Alice")).append("Bob");
+        properties["DATE"] = TagLib::String("2012-05-01");
+        properties["TRACKNUMBER"] = TagLib::String("3/12");
+        properties["COMPOSER"] = TagLib::String("Zed");
+        ref.file()->setProperties(properties);
+        auto *mpeg = dynamic_cast<TagLib::MPEG::File *>(ref.file());
+        auto *wav = dynamic_cast<TagLib::RIFF::WAV::File *>(ref.file());
+        if (layout == 1)
+            QVERIFY(mpeg->save(TagLib::MPEG::File::ID3v2, TagLib::File::StripOthers,
+                               TagLib::ID3v2::v3));
+        else if (layout == 3)
+            QVERIFY(wav->save(TagLib::RIFF::WAV::File::Info));
+        else
+            QVERIFY(ref.save());
+    }
+    const QStringList before = propertiesOf(path);
+    const QString layoutBefore = tagLayout(path);
+
+    QCOMPARE(save(path, retitled(path, QStringLiteral("New"))), 0);
+
+    QStringList expected = before;
+    expected.replaceInStrings(QStringLiteral("TITLE=Old"), QStringLiteral("TITLE=New"));
+    QCOMPARE(propertiesOf(path), expected);
+    QCOMPARE(tagLayout(path), layoutBefore);
+}
+
+void FormatsTest::onlyRegularFiles_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::newRow("FIFO") << "fifo";
+    QTest::newRow("link to a FIFO") << "link";
+    QTest::newRow("folder") << "folder";
+}
+
+void FormatsTest::onlyRegularFiles()
+{
+    QFETCH(QString, kind);
+    const QString fifo = m_dir->filePath(QStringLiteral("pipe.mp3"));
+    QString path = fifo;
+    if (kind == QLatin1String("folder")) {
+        QVERIFY(QDir().mkdir(path));
+    } else {
+        QCOMPARE(mkfifo(QFile::encodeName(fifo).constData(), 0644), 0);
+        if (kind == QLatin1String("link")) {
+            path = m_dir->filePath(QStringLiteral("song.mp3"));
+            QVERIFY(QFile::link(fifo, path));
+        }
+    }
+    // A FIFO would keep TagLib waiting for a writer: the alarm turns a hang into a failure.
+    const std::optional<int> result = runInChild([&] {
+        alarm(20);
+        tagstruct tag;
+        readTag(wide(path), &tag);
+        return tag.info.empty() && tag.title.empty() && save(path, record()) == -1 ? 0 : 1;
+    });
+    QCOMPARE(result, std::optional<int>(0));
+}
+
+void FormatsTest::fileOfItsKindWithoutAudioIsSaved()
+{
+    // An MP4 file holding video alone: no audio stream, but an MP4 file all the same.
+    const QString path = copyFixture(*m_dir, QStringLiteral("video.mp4"));
+    QCOMPARE(save(path, record()), 0);
+    QCOMPARE(fieldsOf(path).title, recordTitle);
+}
+
+QTEST_GUILESS_MAIN(FormatsTest)
+#include "tst_formats.moc"
