@@ -19,7 +19,8 @@ namespace {
 constexpr qint64 progressDelayMs = 1000;
 constexpr auto progressInterval = std::chrono::milliseconds(200);
 
-// Outcomes handed from the workers to the thread that writes them.
+// Outcomes handed from the workers to the thread that writes them. The writer is woken for a
+// run of outcomes, not for each: one wake-up per file would cost as much as reading a small file.
 class Outcomes
 {
 public:
@@ -29,19 +30,23 @@ public:
 
     void put(std::size_t index, FileOutcome outcome)
     {
+        bool wake = false;
         {
             const std::lock_guard<std::mutex> lock(m_mutex);
             m_slots[index] = std::move(outcome);
+            wake = enoughReady();
         }
-        m_ready.notify_one();
+        if (wake)
+            m_ready.notify_one();
     }
 
-    // The outcomes from index on that are there without a gap, waiting up to timeout for the
-    // first of them.
+    // The outcomes from index on that are there without a gap, once a run of them is there or
+    // after timeout, whichever comes first.
     std::vector<FileOutcome> takeFrom(std::size_t index, std::chrono::milliseconds timeout)
     {
         std::unique_lock<std::mutex> lock(m_mutex);
-        m_ready.wait_for(lock, timeout, [&] { return m_slots[index].has_value(); });
+        m_first = index;
+        m_ready.wait_for(lock, timeout, [this] { return enoughReady(); });
         std::vector<FileOutcome> taken;
         for (std::size_t i = index; i < m_slots.size() && m_slots[i]; ++i) {
             taken.push_back(std::move(*m_slots[i]));
@@ -51,9 +56,21 @@ public:
     }
 
 private:
+    static constexpr std::size_t run = 32;
+
+    // A run of outcomes from the first one not written, or all that are left.
+    bool enoughReady() const
+    {
+        std::size_t i = m_first;
+        while (i < m_slots.size() && i - m_first < run && m_slots[i])
+            ++i;
+        return i - m_first == run || i == m_slots.size();
+    }
+
     std::mutex m_mutex;
     std::condition_variable m_ready;
     std::vector<std::optional<FileOutcome>> m_slots;
+    std::size_t m_first = 0;
 };
 
 QString progressLine(std::size_t done, std::size_t total, qint64 elapsedMs)

@@ -30,7 +30,8 @@ bool writeWhole(FILE *stream, const QByteArray &bytes)
 } // namespace
 
 Console::Console()
-    : m_errorIsTerminal(isTerminal(stderr))
+    : m_outputIsTerminal(isTerminal(stdout))
+    , m_errorIsTerminal(isTerminal(stderr))
 { }
 
 Console::~Console()
@@ -48,7 +49,9 @@ bool Console::flush()
 {
     if (m_pending.isEmpty())
         return !m_outputFailed;
-    clearProgress();
+    // Output into a file or a pipe leaves the progress line standing.
+    if (m_outputIsTerminal)
+        clearProgress();
     if (!m_outputFailed)
         m_outputFailed = !writeWhole(stdout, m_pending);
     m_pending.clear();

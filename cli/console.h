@@ -8,8 +8,7 @@
 //
 // Output is collected and written in whole pieces: a piece is never cut, so standard output never
 // ends in the middle of a line. When standard error is a terminal a progress line may stand on
-// it; it is cleared before anything else is written, since both streams usually share that
-// terminal.
+// it; it is cleared before anything else is written to that terminal.
 class Console
 {
 public:
@@ -34,6 +33,7 @@ public:
 
 private:
     QByteArray m_pending;
+    bool m_outputIsTerminal;
     bool m_errorIsTerminal;
     bool m_progressShown = false;
     bool m_outputFailed = false;

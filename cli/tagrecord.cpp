@@ -13,33 +13,22 @@ bool TagRecord::read(const QString &path, QString *reason)
     delete[] m_tag.picture;
     m_tag.picture = nullptr;
 
-    // readTag says nothing of why a file gave an empty record; the common reasons are told
-    // apart here first.
-    const QFileInfo info(path);
-    if (!info.exists()) {
-        *reason = QStringLiteral("no such file");
-        return false;
-    }
-    if (info.isDir()) {
-        *reason = QStringLiteral("is a folder");
-        return false;
-    }
     // Opening a named pipe or a device could wait for ever or read what is not a file.
+    const QFileInfo info(path);
     if (!info.isFile()) {
-        *reason = QStringLiteral("not a regular file");
+        *reason = !info.exists() ? QStringLiteral("no such file")
+                : info.isDir()   ? QStringLiteral("is a folder")
+                                 : QStringLiteral("not a regular file");
         return false;
     }
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        *reason = file.errorString();
-        return false;
-    }
-    file.close();
 
     readTag(toWide(path), &m_tag);
-    // Every file TagLib opens reports something: its tag, its audio, or both.
+    // Every file TagLib opens reports something: its tag, its audio, or both. readTag says
+    // nothing of why a file gave nothing; a file that cannot be opened is told apart here.
     if (m_tag.info.empty()) {
-        *reason = QStringLiteral("not an audio file");
+        QFile file(path);
+        *reason = file.open(QIODevice::ReadOnly) ? QStringLiteral("not an audio file")
+                                                 : file.errorString();
         return false;
     }
     return true;
