@@ -1,5 +1,7 @@
 #include "childprocess.h"
 
+#include <QProcess>
+
 #include <climits>
 
 #include <grp.h>
@@ -39,6 +41,26 @@ std::optional<int> runInChild(const std::function<int()> &work, ChildRights righ
     if (got != sizeof result || result == INT_MIN || !WIFEXITED(status))
         return std::nullopt;
     return result;
+}
+
+ProgramRun runProgram(const QString &program, const QStringList &arguments, int timeoutMs)
+{
+    ProgramRun run;
+    QProcess process;
+    process.start(program, arguments);
+    if (!process.waitForStarted(timeoutMs))
+        return run;
+    process.closeWriteChannel();
+    const bool finished = process.waitForFinished(timeoutMs);
+    if (!finished) {
+        process.kill();
+        process.waitForFinished();
+    }
+    run.out = process.readAllStandardOutput();
+    run.err = process.readAllStandardError();
+    run.exited = finished && process.exitStatus() == QProcess::NormalExit;
+    run.exitCode = run.exited ? process.exitCode() : -1;
+    return run;
 }
 
 } // namespace testsupport

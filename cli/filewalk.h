@@ -1,0 +1,22 @@
+#ifndef FILEWALK_H
+#define FILEWALK_H
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+// One file to work on, or a command-line argument that names nothing to work on.
+struct FileItem
+{
+    QString path;
+    QString error; // why there is nothing to work on; empty for a file
+};
+
+// The files that FILE|FOLDER arguments name, in the order of the arguments. A file is taken as
+// it is, whatever its name. A folder gives the files below it whose names the library handles,
+// sorted by path; hidden files and folders are left out, and a folder reached a second time
+// (through a symbolic link back up the tree) is not walked again. An argument that does not
+// exist, or a folder that cannot be read, gives an item with an error in its place.
+QList<FileItem> collectFiles(const QStringList &arguments);
+
+#endif // FILEWALK_H

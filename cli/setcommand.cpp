@@ -1,0 +1,203 @@
+#include "setcommand.h"
+
+#include "batch.h"
+#include "commandline.h"
+#include "console.h"
+#include "coverimage.h"
+#include "filewalk.h"
+#include "tagrecord.h"
+
+#include <QCommandLineParser>
+#include <QFileInfo>
+#include <QSet>
+
+#include <cstdint>
+#include <limits>
+#include <optional>
+#include <vector>
+
+namespace {
+
+const QString command = QStringLiteral("set");
+
+// What the command line asks to change; a field not named stays as each file has it.
+struct Change
+{
+    std::vector<std::pair<TagField, QString>> fields;
+    QByteArray cover; // empty: the covers stay
+    bool dryRun = false;
+};
+
+// Year and track are whole numbers, stored by the library as numbers: "07" is written as 7,
+// so it is compared and shown as 7.
+std::optional<QString> wholeNumber(const QString &text)
+{
+    if (text.isEmpty())
+        return std::nullopt;
+    for (const QChar c : text) {
+        if (c < QLatin1Char('0') || c > QLatin1Char('9'))
+            return std::nullopt;
+    }
+    bool ok = false;
+    const qlonglong value = text.toLongLong(&ok);
+    if (!ok || value > std::numeric_limits<std::int32_t>::max())
+        return std::nullopt;
+    return QString::number(value);
+}
+
+// A value as the dry run shows it: quoted, with quotes, backslashes and line breaks escaped so
+// that every change stays on one line.
+QString quoted(const QString &text)
+{
+    QString escaped = text;
+    escaped.replace(QLatin1Char('\\'), QLatin1String("\\\\"));
+    escaped.replace(QLatin1Char('"'), QLatin1String("\\\""));
+    escaped.replace(QLatin1Char('\n'), QLatin1String("\\n"));
+    escaped.replace(QLatin1Char('\r'), QLatin1String("\\r"));
+    return QLatin1Char('"') + escaped + QLatin1Char('"');
+}
+
+QString describeCover(const QByteArray &bytes)
+{
+    if (bytes.isEmpty())
+        return QStringLiteral("none");
+    return QStringLiteral("%1 bytes %2").arg(bytes.size()).arg(coverType(bytes));
+}
+
+FileOutcome apply(const Change &change, const QString &path)
+{
+    FileOutcome outcome;
+    TagRecord record;
+    if (!record.read(path, &outcome.error))
+        return outcome;
+
+    QStringList changes;
+    for (const auto &[field, value] : change.fields) {
+        const QString old = record.text(field);
+        if (old == value)
+            continue;
+        changes += QStringLiteral("%1: %2 -> %3")
+                           .arg(QLatin1String(field.name), quoted(old), quoted(value));
+        record.setText(field, value);
+    }
+    // A cover equal to the file's own is not written again.
+    QByteArray cover;
+    if (!change.cover.isEmpty()) {
+        const QByteArray old = record.cover();
+        if (old != change.cover) {
+            changes += QStringLiteral("cover: %1 -> %2")
+                               .arg(describeCover(old), describeCover(change.cover));
+            cover = change.cover;
+        }
+    }
+
+    if (change.dryRun) {
+        if (changes.isEmpty())
+            changes += QStringLiteral("nothing to change");
+        for (const QString &line : std::as_const(changes))
+            outcome.output += (path + QStringLiteral(": ") + line + QLatin1Char('\n')).toUtf8();
+        return outcome;
+    }
+    // A file that already holds every value given is left alone.
+    if (!changes.isEmpty())
+        record.save(path, cover, &outcome.error);
+    return outcome;
+}
+
+// A file named twice, or reached through a link too, is changed once: two saves of one file
+// at the same time would race.
+QList<FileItem> withoutRepeats(const QList<FileItem> &items)
+{
+    QList<FileItem> unique;
+    QSet<QString> seen;
+    for (const FileItem &item : items) {
+        const QString canonical = QFileInfo(item.path).canonicalFilePath();
+        if (item.error.isEmpty() && !canonical.isEmpty()) {
+            if (seen.contains(canonical))
+                continue;
+            seen.insert(canonical);
+        }
+        unique.append(item);
+    }
+    return unique;
+}
+
+} // namespace
+
+int setCommand(const QStringList &arguments, Console &console)
+{
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral(
+            "Changes the fields given in every file and leaves the others exactly as they\n"
+            "are. A folder is walked for audio files, sorted by path."));
+    const QStringList fieldHelp = {
+            QStringLiteral("Sets the title."),
+            QStringLiteral("Sets the artist."),
+            QStringLiteral("Sets the album."),
+            QStringLiteral("Sets the comment."),
+            QStringLiteral("Sets the year (0 removes it)."),
+            QStringLiteral("Sets the track number (0 removes it)."),
+            QStringLiteral("Sets the genre."),
+    };
+    for (std::size_t i = 0; i < tagFields.size(); ++i) {
+        const QString name = QLatin1String(tagFields[i].name);
+        parser.addOption(
+                QCommandLineOption(name, fieldHelp[static_cast<qsizetype>(i)], name.toUpper()));
+    }
+    const QCommandLineOption coverOption(
+            QStringLiteral("cover"),
+            QStringLiteral("Sets the front cover: a JPEG as it is, any other image encoded as "
+                           "JPEG."),
+            QStringLiteral("IMAGE"));
+    const QCommandLineOption dryRun(QStringLiteral("dry-run"),
+                                    QStringLiteral("Prints what would change; writes nothing."));
+    parser.addOptions({coverOption, dryRun, commandline::jobsOption()});
+    parser.addPositionalArgument(QStringLiteral("files"), QStringLiteral("Audio files or folders."),
+                                 QStringLiteral("FILE|FOLDER..."));
+
+    int status = commandline::Success;
+    if (!commandline::parse(parser, command, arguments,
+                            QStringLiteral("quillet set [options] FILE|FOLDER..."), console,
+                            &status))
+        return status;
+    const int jobs = commandline::jobs(parser, command, console);
+    if (jobs == 0)
+        return commandline::UsageError;
+
+    Change change;
+    change.dryRun = parser.isSet(dryRun);
+    for (const TagField &field : tagFields) {
+        const QString name = QLatin1String(field.name);
+        if (!parser.isSet(name))
+            continue;
+        QString value = parser.value(name);
+        if (field.member == &tagstruct::year || field.member == &tagstruct::track) {
+            const std::optional<QString> number = wholeNumber(value);
+            if (!number)
+                return commandline::usageError(
+                        console, QStringLiteral("--%1 takes a whole number").arg(name), command);
+            value = *number;
+        }
+        change.fields.emplace_back(field, value);
+    }
+    if (change.fields.empty() && !parser.isSet(coverOption))
+        return commandline::usageError(console, QStringLiteral("nothing to set"), command);
+    if (parser.positionalArguments().isEmpty())
+        return commandline::usageError(console, QStringLiteral("no file or folder given"), command);
+
+    if (parser.isSet(coverOption)) {
+        const QString image = parser.value(coverOption);
+        QString reason;
+        change.cover = coverFromImageFile(image, &reason);
+        if (change.cover.isEmpty()) {
+            // Without its cover the change is not what was asked for: no file is touched.
+            console.error(image + QStringLiteral(": ") + reason);
+            return commandline::Failure;
+        }
+    }
+
+    const auto work = [&change](const QString &path) { return apply(change, path); };
+    const bool succeeded = runBatch(withoutRepeats(collectFiles(parser.positionalArguments())),
+                                    jobs, work, console);
+    return succeeded ? commandline::Success : commandline::Failure;
+}

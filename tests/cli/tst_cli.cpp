@@ -1,0 +1,417 @@
+// quillet on the command line: the real program run on copies of the fixtures, its output read
+// back, and the files checked through readTag.
+#include "childprocess.h"
+#include "testsupport.h"
+
+#include <QBuffer>
+#include <QDir>
+#include <QFile>
+#include <QImage>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QtTest>
+
+using namespace testsupport;
+
+namespace {
+
+ProgramRun quillet(const QStringList &arguments)
+{
+    return runProgram(QStringLiteral(QUILLET_PROGRAM), arguments);
+}
+
+QByteArray encode(const QImage &image, const char *format)
+{
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, format);
+    return bytes;
+}
+
+QImage filled(const QColor &colour, QImage::Format format = QImage::Format_RGB32)
+{
+    QImage image(40, 30, format);
+    image.fill(colour);
+    return image;
+}
+
+// Writes fields and a cover (none when empty) through the library.
+void tagFile(const QString &path, const QString &title, const QByteArray &cover = QByteArray())
+{
+    tagstruct tag;
+    tag.title = wide(title);
+    tag.artist = L"Artist";
+    tag.album = L"Album";
+    tag.comment = L"Comment";
+    tag.year = L"2001";
+    tag.track = L"7";
+    tag.genre = L"Genre";
+    tag.picture = cover.isEmpty() ? nullptr : const_cast<char *>(cover.constData());
+    tag.pictureSize = static_cast<std::int32_t>(cover.size());
+    QCOMPARE(saveTag(wide(path), &tag), 0);
+}
+
+QList<QJsonObject> jsonLines(const QByteArray &output)
+{
+    QList<QJsonObject> objects;
+    for (const QByteArray &line : output.split('\n')) {
+        if (line.isEmpty())
+            continue;
+        QJsonParseError error;
+        const QJsonDocument document = QJsonDocument::fromJson(line, &error);
+        objects.append(document.object());
+        if (error.error != QJsonParseError::NoError || !document.isObject())
+            objects.append(QJsonObject {{QStringLiteral("unparsed"), QString::fromUtf8(line)}});
+    }
+    return objects;
+}
+
+QStringList filesOf(const QList<QJsonObject> &objects)
+{
+    QStringList files;
+    for (const QJsonObject &object : objects)
+        files.append(object.value(QStringLiteral("file")).toString());
+    return files;
+}
+
+} // namespace
+
+class TestCli : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+
+    void showJson();
+    void showJsonCoverType_data();
+    void showJsonCoverType();
+    void showText();
+    void outputKeepsInputOrder();
+    void folderWalk();
+
+    void setChangesOnlyGivenFields();
+    void setDryRunWritesNothing();
+    void setCover_data();
+    void setCover();
+
+    void cover_data();
+    void cover();
+    void coverMissing();
+
+    void badFileAmongGood_data();
+    void badFileAmongGood();
+    void usageError_data();
+    void usageError();
+
+private:
+    std::unique_ptr<QTemporaryDir> dir;
+    QByteArray jpeg;
+};
+
+void TestCli::init()
+{
+    dir = std::make_unique<QTemporaryDir>();
+    QVERIFY(dir->isValid());
+    jpeg = encode(filled(Qt::red), "JPEG");
+}
+
+void TestCli::showJson()
+{
+    const QString mp3 = copyFixture(*dir, QStringLiteral("tone.mp3"));
+    const QString flac = copyFixture(*dir, QStringLiteral("tone.flac"));
+    tagFile(mp3, QStringLiteral("Ünïcode \"quoted\"\nline"), jpeg);
+    tagFile(flac, QStringLiteral("Plain"));
+
+    const ProgramRun run = quillet({QStringLiteral("show"), QStringLiteral("--json"), mp3, flac});
+    QVERIFY(run.exited);
+    QCOMPARE(run.exitCode, 0);
+    QCOMPARE(run.err, QByteArray());
+    const QList<QJsonObject> objects = jsonLines(run.out);
+    QCOMPARE(objects.size(), 2);
+
+    const QJsonObject &first = objects[0];
+    QStringList keys = first.keys();
+    keys.sort();
+    QCOMPARE(keys,
+             QStringList({"album", "artist", "comment", "cover_bytes", "cover_type", "file",
+                          "genre", "report", "title", "track", "year"}));
+    const ReadResult read = testsupport::read(mp3);
+    QCOMPARE(first.value("file").toString(), mp3);
+    QCOMPARE(first.value("title").toString(), QStringLiteral("Ünïcode \"quoted\"\nline"));
+    QCOMPARE(first.value("artist").toString(), QStringLiteral("Artist"));
+    QCOMPARE(first.value("year").toString(), QStringLiteral("2001"));
+    QCOMPARE(first.value("track").toString(), QStringLiteral("7"));
+    QCOMPARE(first.value("cover_bytes").toInteger(), jpeg.size());
+    QCOMPARE(first.value("cover_type").toString(), QStringLiteral("jpeg"));
+    QCOMPARE(first.value("report").toString(), fromWide(read.tag.info));
+
+    QCOMPARE(objects[1].value("title").toString(), QStringLiteral("Plain"));
+    QCOMPARE(objects[1].value("cover_bytes").toInteger(), 0);
+    QCOMPARE(objects[1].value("cover_type").toString(), QStringLiteral("none"));
+}
+
+void TestCli::showJsonCoverType_data()
+{
+    QTest::addColumn<QByteArray>("cover");
+    QTest::addColumn<QString>("type");
+    QTest::newRow("png") << encode(filled(Qt::blue), "PNG") << "png";
+    QTest::newRow("gif") << QByteArray("GIF89a\1\0\1\0", 10) << "gif";
+    QTest::newRow("bmp") << encode(filled(Qt::blue), "BMP") << "bmp";
+    QTest::newRow("webp") << QByteArray("RIFF\4\0\0\0WEBPVP8 ", 16) << "webp";
+    QTest::newRow("unknown") << QByteArray("not an image") << "unknown";
+}
+
+void TestCli::showJsonCoverType()
+{
+    QFETCH(QByteArray, cover);
+    QFETCH(QString, type);
+    const QString mp3 = copyFixture(*dir, QStringLiteral("tone.mp3"));
+    tagFile(mp3, QStringLiteral("Title"), cover);
+
+    const ProgramRun run = quillet({QStringLiteral("show"), QStringLiteral("--json"), mp3});
+    QCOMPARE(run.exitCode, 0);
+    const QList<QJsonObject> objects = jsonLines(run.out);
+    QCOMPARE(objects.size(), 1);
+    QCOMPARE(objects[0].value("cover_type").toString(), type);
+    QCOMPARE(objects[0].value("cover_bytes").toInteger(), cover.size());
+}
+
+void TestCli::showText()
+{
+    const QString mp3 = copyFixture(*dir, QStringLiteral("tone.mp3"));
+    tagFile(mp3, QStringLiteral("Song"), jpeg);
+
+    const ProgramRun run = quillet({QStringLiteral("show"), mp3});
+    QCOMPARE(run.exitCode, 0);
+    const QStringList lines = QString::fromUtf8(run.out).split(QLatin1Char('\n'));
+    QCOMPARE(lines.value(0), mp3);
+    QVERIFY(lines.contains(QStringLiteral("  title    Song")));
+    QVERIFY(lines.contains(QStringLiteral("  genre    Genre")));
+    QVERIFY(lines.contains(QStringLiteral("  cover    %1 bytes, jpeg").arg(jpeg.size())));
+    QVERIFY(lines.contains(QStringLiteral("    -- AUDIO --")));
+}
+
+void TestCli::outputKeepsInputOrder()
+{
+    QStringList files;
+    for (int i = 0; i < 12; ++i) {
+        const QString name = QStringLiteral("%1.%2").arg(i).arg(i % 2 ? "flac" : "ogg");
+        files.prepend(copyFixture(*dir, QStringLiteral("tone.") + name.section('.', 1), name));
+    }
+    const ProgramRun run = quillet(QStringList {QStringLiteral("show"), QStringLiteral("--json"),
+                                                QStringLiteral("--jobs"), QStringLiteral("4")}
+                                   + files);
+    QCOMPARE(run.exitCode, 0);
+    QCOMPARE(filesOf(jsonLines(run.out)), files);
+}
+
+void TestCli::folderWalk()
+{
+    const QString music = dir->filePath(QStringLiteral("music"));
+    copyFixture(*dir, QStringLiteral("tone.mp3"), QStringLiteral("music/b.mp3"));
+    copyFixture(*dir, QStringLiteral("tone.mp3"), QStringLiteral("music/A.MP3"));
+    copyFixture(*dir, QStringLiteral("tone.flac"), QStringLiteral("music/a/z.flac"));
+    copyFixture(*dir, QStringLiteral("tone.ogg"), QStringLiteral("music/a/y.ogg"));
+    copyFixture(*dir, QStringLiteral("tone.ogg"), QStringLiteral("music/.hidden.ogg"));
+    QVERIFY(writeAll(music + QStringLiteral("/notes.txt"), "not audio"));
+    // A link back up the tree, and a second way into a folder already walked.
+    QVERIFY(QFile::link(QStringLiteral(".."), music + QStringLiteral("/a/loop")));
+    QVERIFY(QFile::link(QStringLiteral("a"), music + QStringLiteral("/link-to-a")));
+
+    const ProgramRun run = quillet({QStringLiteral("show"), QStringLiteral("--json"),
+                                    QStringLiteral("--jobs"), QStringLiteral("3"), music});
+    QVERIFY(run.exited);
+    QCOMPARE(run.exitCode, 0);
+    QCOMPARE(run.err, QByteArray());
+    QCOMPARE(filesOf(jsonLines(run.out)),
+             QStringList({music + "/A.MP3", music + "/a/y.ogg", music + "/a/z.flac",
+                          music + "/b.mp3"}));
+}
+
+void TestCli::setChangesOnlyGivenFields()
+{
+    const QString mp3 = copyFixture(*dir, QStringLiteral("tone.mp3"));
+    tagFile(mp3, QStringLiteral("Title"), jpeg);
+
+    const ProgramRun run = quillet({QStringLiteral("set"), QStringLiteral("--artist"),
+                                    QStringLiteral("Ärtist"), QStringLiteral("--year"),
+                                    QStringLiteral("1999"), QStringLiteral("--comment="), mp3});
+    QCOMPARE(run.exitCode, 0);
+    QCOMPARE(run.out + run.err, QByteArray());
+    const ReadResult read = testsupport::read(mp3);
+    QCOMPARE(fromWide(read.tag.artist), QStringLiteral("Ärtist"));
+    QCOMPARE(fromWide(read.tag.year), QStringLiteral("1999"));
+    QCOMPARE(fromWide(read.tag.comment), QString());
+    QCOMPARE(fromWide(read.tag.title), QStringLiteral("Title"));
+    QCOMPARE(fromWide(read.tag.album), QStringLiteral("Album"));
+    QCOMPARE(fromWide(read.tag.track), QStringLiteral("7"));
+    QCOMPARE(fromWide(read.tag.genre), QStringLiteral("Genre"));
+    QCOMPARE(read.picture, jpeg);
+}
+
+void TestCli::setDryRunWritesNothing()
+{
+    const QString mp3 = copyFixture(*dir, QStringLiteral("tone.mp3"));
+    tagFile(mp3, QStringLiteral("Old"));
+    const QByteArray before = readAll(mp3);
+    const QString image = dir->filePath(QStringLiteral("cover.jpg"));
+    QVERIFY(writeAll(image, jpeg));
+
+    const ProgramRun run
+            = quillet({QStringLiteral("set"), QStringLiteral("--dry-run"),
+                       QStringLiteral("--title"), QStringLiteral("New"), QStringLiteral("--genre"),
+                       QStringLiteral("Genre"), QStringLiteral("--cover"), image, mp3});
+    QCOMPARE(run.exitCode, 0);
+    QCOMPARE(QString::fromUtf8(run.out),
+             QStringLiteral("%1: title: \"Old\" -> \"New\"\n"
+                            "%1: cover: none -> %2 bytes jpeg\n")
+                     .arg(mp3)
+                     .arg(jpeg.size()));
+    QCOMPARE(readAll(mp3), before);
+}
+
+void TestCli::setCover_data()
+{
+    QTest::addColumn<QByteArray>("image");
+    QTest::addColumn<bool>("keptExactly");
+    QTest::newRow("jpeg kept") << jpeg << true;
+    QTest::newRow("png as jpeg") << encode(filled(Qt::blue), "PNG") << false;
+    QTest::newRow("transparent png as jpeg on white")
+            << encode(filled(Qt::transparent, QImage::Format_ARGB32), "PNG") << false;
+}
+
+void TestCli::setCover()
+{
+    QFETCH(QByteArray, image);
+    QFETCH(bool, keptExactly);
+    const QString flac = copyFixture(*dir, QStringLiteral("tone.flac"));
+    const QString imagePath = dir->filePath(QStringLiteral("image"));
+    QVERIFY(writeAll(imagePath, image));
+
+    const ProgramRun run
+            = quillet({QStringLiteral("set"), QStringLiteral("--cover"), imagePath, flac});
+    QCOMPARE(run.exitCode, 0);
+    const QByteArray cover = testsupport::read(flac).picture;
+    if (keptExactly) {
+        QCOMPARE(cover, image);
+        return;
+    }
+    QVERIFY(cover.startsWith("\xFF\xD8\xFF"));
+    const QImage original = QImage::fromData(image);
+    const QImage stored = QImage::fromData(cover, "JPEG");
+    QCOMPARE(stored.size(), original.size());
+    const QColor expected
+            = original.hasAlphaChannel() ? QColor(Qt::white) : original.pixelColor(0, 0);
+    const QColor centre = stored.pixelColor(stored.width() / 2, stored.height() / 2);
+    QVERIFY2(qAbs(centre.red() - expected.red()) < 8 && qAbs(centre.blue() - expected.blue()) < 8,
+             qPrintable(centre.name()));
+}
+
+void TestCli::cover_data()
+{
+    QTest::addColumn<bool>("toStandardOutput");
+    QTest::newRow("to a file") << false;
+    QTest::newRow("to -") << true;
+}
+
+void TestCli::cover()
+{
+    QFETCH(bool, toStandardOutput);
+    const QString wma = copyFixture(*dir, QStringLiteral("tone.wma"));
+    tagFile(wma, QStringLiteral("Title"), jpeg);
+    const QString out = toStandardOutput ? QStringLiteral("-") : dir->filePath("out.jpg");
+
+    const ProgramRun run = quillet({QStringLiteral("cover"), wma, out});
+    QCOMPARE(run.exitCode, 0);
+    QCOMPARE(run.err, QByteArray());
+    QCOMPARE(toStandardOutput ? run.out : readAll(out), jpeg);
+}
+
+void TestCli::coverMissing()
+{
+    const QString ogg = copyFixture(*dir, QStringLiteral("tone.ogg"));
+    const QString out = dir->filePath(QStringLiteral("out.jpg"));
+
+    const ProgramRun run = quillet({QStringLiteral("cover"), ogg, out});
+    QCOMPARE(run.exitCode, 1);
+    QCOMPARE(run.err, (ogg + QStringLiteral(": no cover\n")).toUtf8());
+    QVERIFY(!QFile::exists(out));
+}
+
+void TestCli::badFileAmongGood_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QByteArray>("content"); // empty: the fixture tone.mp3
+    QTest::addColumn<bool>("readOnly");
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("missing") << "gone.mp3" << QByteArray() << false << "no such file";
+    QTest::newRow("not audio") << "noise.flac" << QByteArray("not a FLAC stream") << false
+                               << "not an audio file";
+    QTest::newRow("save fails") << "text.mp3" << QByteArray("plain text") << false
+                                << "the tags could not be saved; the file is unchanged";
+    QTest::newRow("read-only") << "locked.mp3" << QByteArray() << true
+                               << "the tags could not be saved; the file is unchanged";
+}
+
+void TestCli::badFileAmongGood()
+{
+    QFETCH(QString, name);
+    QFETCH(QByteArray, content);
+    QFETCH(bool, readOnly);
+    QFETCH(QString, reason);
+    const QString first = copyFixture(*dir, QStringLiteral("tone.mp3"), QStringLiteral("1.mp3"));
+    const QString last = copyFixture(*dir, QStringLiteral("tone.flac"), QStringLiteral("3.flac"));
+    const QString bad = dir->filePath(name);
+    if (name != QLatin1String("gone.mp3")) {
+        QVERIFY(content.isEmpty() ? !copyFixture(*dir, QStringLiteral("tone.mp3"), name).isEmpty()
+                                  : writeAll(bad, content));
+    }
+    if (readOnly)
+        QVERIFY(QFile::setPermissions(bad, QFile::ReadOwner));
+    const QByteArray before = readAll(bad);
+
+    const ProgramRun run
+            = quillet({QStringLiteral("set"), QStringLiteral("--title"), QStringLiteral("New"),
+                       QStringLiteral("--jobs"), QStringLiteral("2"), first, bad, last});
+    QVERIFY(run.exited);
+    QCOMPARE(run.exitCode, 1);
+    QCOMPARE(QString::fromUtf8(run.err), bad + QStringLiteral(": ") + reason + QLatin1Char('\n'));
+    QCOMPARE(readAll(bad), before);
+    QCOMPARE(QFile::exists(bad), name != QLatin1String("gone.mp3"));
+    QCOMPARE(fromWide(testsupport::read(first).tag.title), QStringLiteral("New"));
+    QCOMPARE(fromWide(testsupport::read(last).tag.title), QStringLiteral("New"));
+}
+
+void TestCli::usageError_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::newRow("no command") << QStringList();
+    QTest::newRow("unknown command") << QStringList {"list", "FILE"};
+    QTest::newRow("unknown option") << QStringList {"show", "--xml", "FILE"};
+    QTest::newRow("no file") << QStringList {"show", "--json"};
+    QTest::newRow("nothing to set") << QStringList {"set", "FILE"};
+    QTest::newRow("year not a number") << QStringList {"set", "--year", "MMI", "FILE"};
+    QTest::newRow("no jobs") << QStringList {"set", "--jobs", "0", "--title", "T", "FILE"};
+    QTest::newRow("cover without OUT") << QStringList {"cover", "FILE"};
+}
+
+void TestCli::usageError()
+{
+    QFETCH(QStringList, arguments);
+    const QString mp3 = copyFixture(*dir, QStringLiteral("tone.mp3"));
+    tagFile(mp3, QStringLiteral("Title"));
+    const QByteArray before = readAll(mp3);
+    arguments.replaceInStrings(QStringLiteral("FILE"), mp3);
+
+    const ProgramRun run = quillet(arguments);
+    QVERIFY(run.exited);
+    QCOMPARE(run.exitCode, 2);
+    QCOMPARE(run.out, QByteArray());
+    QVERIFY(run.err.startsWith("quillet: "));
+    QCOMPARE(readAll(mp3), before);
+}
+
+QTEST_GUILESS_MAIN(TestCli)
+#include "tst_cli.moc"
