@@ -4,6 +4,7 @@
 #include <QMainWindow>
 #include <QUrl>
 
+class QCloseEvent;
 class QLabel;
 class ProductProfile;
 class TextFinder;
@@ -35,7 +36,13 @@ private slots:
 public slots:
     void updateSysInfo(const QString &message);
 
+protected:
+    void closeEvent(QCloseEvent *event) override;
+
 private:
+    void createShortcuts();
+    void createFileDrops();
+
     Ui::MainWindow *ui;
     TextFinder *textFinder;
     QLabel *infoDisplay;
