@@ -10,8 +10,9 @@ TAGDESK_PACKAGES=(
     sqlite3
     fonts-dejavu-core
 )
-# The test command: symbol check, and clang for the sanitizer-instrumented fuzz regression.
-TAGDESK_TEST_PACKAGES=(binutils clang libclang-rt-dev)
+# The test command: symbol check, clang for the sanitizer-instrumented fuzz regression, and the
+# desktop entry's validator.
+TAGDESK_TEST_PACKAGES=(binutils clang libclang-rt-dev desktop-file-utils)
 # Benchmarks, and remaking the committed fixtures, fuzz seeds and icon.
 TAGDESK_TOOL_PACKAGES=(libbenchmark-dev ffmpeg imagemagick librsvg2-bin python3)
 
