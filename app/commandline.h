@@ -15,14 +15,11 @@ public:
     // a message and exit code 1, as QCommandLineParser does.
     explicit CommandLine(const QStringList &arguments);
 
-    // The file to open at start, absolute; empty when none was named.
-    QString file() const { return startFile; }
-
     // Opens the file in the window's editor as "Open" does; does nothing without a file.
     void openIn(MainWindow &window) const;
 
 private:
-    QString startFile;
+    QString startFile; // absolute; empty when none was named
 };
 
 #endif // COMMANDLINE_H
