@@ -1,11 +1,13 @@
 #include "mainwindow.h"
 #include "ui_mainwindow.h"
 
+#include "filedropfilter.h"
 #include "limitedreply.h"
 #include "productprofile.h"
 #include "textfinder.h"
 
 #include <QAction>
+#include <QCloseEvent>
 #include <QDebug>
 #include <QDesktopServices>
 #include <QLabel>
@@ -52,7 +54,10 @@ MainWindow::MainWindow(QWidget *parent, const QUrl &feedUrl,
     ui->actionHelp->setData(profile->help());
     ui->actionSupport->setData(profile->home() + QStringLiteral("#support"));
     ui->actionCheck_New_Version->setData(profile->home() + QStringLiteral("#news"));
-    setWindowTitle(profile->mc());
+    // "[*]" is where the title marks unsaved changes; one in the product name stays as it is.
+    setWindowTitle(QString(profile->mc()).replace(QLatin1String("[*]"), QLatin1String("[*][*]"))
+                   + QLatin1String("[*]"));
+    connect(textFinder, &TextFinder::modificationChanged, this, &QWidget::setWindowModified);
 
     connect(ui->actionHelp, &QAction::triggered, this, &MainWindow::openurl);
     connect(ui->actionSupport, &QAction::triggered, this, &MainWindow::openurl);
@@ -88,6 +93,9 @@ MainWindow::MainWindow(QWidget *parent, const QUrl &feedUrl,
     ui->statusbar->addPermanentWidget(verDisplay, 0);
     verDisplay->show();
     verDisplay->setText(tr(" Ver ") + profile->ver());
+
+    createShortcuts();
+    createFileDrops();
 }
 
 MainWindow::~MainWindow()
@@ -189,4 +197,34 @@ void MainWindow::replyVerFinished()
 void MainWindow::updateSysInfo(const QString &message)
 {
     infoDisplay->setText(message);
+}
+
+void MainWindow::closeEvent(QCloseEvent *event)
+{
+    // Closing by "Exit", its shortcut or the title bar never loses unsaved changes silently.
+    if (textFinder->maybeSave())
+        event->accept();
+    else
+        event->ignore();
+}
+
+void MainWindow::createShortcuts()
+{
+    // "Open" and "Save" have theirs from the editor. Windows has no standard key to quit
+    // (Alt+F4 closes any window there): Ctrl+Q, as on the other desktops.
+    QList<QKeySequence> quit = QKeySequence::keyBindings(QKeySequence::Quit);
+    if (quit.isEmpty())
+        quit << QKeySequence(Qt::CTRL | Qt::Key_Q);
+    ui->actionExit->setShortcuts(quit);
+}
+
+void MainWindow::createFileDrops()
+{
+    auto *drops = new FileDropFilter(this);
+    // Handled once the drop is over: the file manager that started the drag is not kept
+    // waiting while a file is read or a question is asked.
+    connect(drops, &FileDropFilter::audioDropped, textFinder, &TextFinder::openFile,
+            Qt::QueuedConnection);
+    connect(drops, &FileDropFilter::imageDropped, textFinder, &TextFinder::chooseCover,
+            Qt::QueuedConnection);
 }

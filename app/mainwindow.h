@@ -6,6 +6,7 @@
 
 #include <chrono>
 
+class QCloseEvent;
 class QLabel;
 class ProductProfile;
 class TextFinder;
@@ -42,7 +43,13 @@ private slots:
 public slots:
     void updateSysInfo(const QString &message);
 
+protected:
+    void closeEvent(QCloseEvent *event) override;
+
 private:
+    void createShortcuts();
+    void createFileDrops();
+
     Ui::MainWindow *ui;
     TextFinder *textFinder;
     QLabel *infoDisplay;

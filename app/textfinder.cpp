@@ -1,15 +1,22 @@
 #include "textfinder.h"
 #include "ui_textfinder.h"
 
+#include "coverimage.h"
 #include "quillet.h"
 
 #include <QBuffer>
+#include <QDir>
 #include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QImage>
+#include <QLineEdit>
+#include <QMessageBox>
 #include <QPainter>
 #include <QPixmap>
+#include <QShortcut>
+#include <QStandardPaths>
 
 #include <cstdint>
 #include <limits>
@@ -18,11 +25,8 @@
 
 namespace {
 
-// The fixed folder both file dialogs start in.
-const QString startDirectory = QStringLiteral("/home/kvo");
-
-// Every cover is shown as a square of this size, whatever its shape.
-constexpr int coverSide = 240;
+// The folder both file dialogs have always started in, where it exists.
+const QString fixedStartFolder = QStringLiteral("/home/kvo");
 
 // The record counts picture bytes in 32 bits.
 constexpr qint64 maxCoverBytes = std::numeric_limits<std::int32_t>::max();
@@ -53,14 +57,10 @@ public:
     WaitCursor &operator=(const WaitCursor &) = delete;
 };
 
-// A cover as the editor shows it: stretched or squeezed to the square, for speed not beauty.
-// An image that did not decode shows as nothing.
-QPixmap coverPixmap(const QImage &image)
+// A cover as the editor shows it; an image that did not decode shows as nothing.
+QPixmap coverPixmap(const QImage &shown)
 {
-    if (image.isNull())
-        return QPixmap();
-    return QPixmap::fromImage(image).scaled(coverSide, coverSide, Qt::IgnoreAspectRatio,
-                                            Qt::FastTransformation);
+    return shown.isNull() ? QPixmap() : QPixmap::fromImage(shown);
 }
 
 bool isJpeg(const QByteArray &bytes)
@@ -69,12 +69,12 @@ bool isJpeg(const QByteArray &bytes)
     return bytes.startsWith("\xFF\xD8\xFF");
 }
 
-// An image file made ready to become a file's cover: the bytes to store and the picture they
-// hold. Both are empty when the file is not an image that can be read.
+// An image file made ready to become a file's cover: the bytes to store and the picture shown
+// for them. Both are empty when the file is not an image that can be read.
 struct ChosenCover
 {
     QByteArray bytes;
-    QImage image;
+    QImage shown;
 };
 
 ChosenCover readChosenCover(const QString &path)
@@ -83,15 +83,18 @@ ChosenCover readChosenCover(const QString &path)
     if (!file.open(QIODevice::ReadOnly) || file.size() > maxCoverBytes)
         return {};
     const QByteArray bytes = file.readAll();
+
+    // A JPEG is stored exactly as the user has it: decoding and encoding again would only
+    // lose quality. Only its preview is decoded.
+    if (isJpeg(bytes)) {
+        const QImage shown = coverimage::decodeShown(bytes);
+        return shown.isNull() ? ChosenCover() : ChosenCover {bytes, shown};
+    }
+
     QImage image;
     // The format is taken from the content: an image's name need not match what it holds.
     if (!image.loadFromData(bytes))
         return {};
-
-    // A JPEG is stored exactly as the user has it: decoding and encoding again would only
-    // lose quality.
-    if (isJpeg(bytes))
-        return {bytes, image};
 
     // Any other format is stored as JPEG, encoded once from the full-size image. JPEG has no
     // transparency; transparent parts become white rather than whatever colour they hide.
@@ -108,7 +111,7 @@ ChosenCover readChosenCover(const QString &path)
     buffer.open(QIODevice::WriteOnly);
     if (!image.save(&buffer, "JPEG", -1) || jpeg.size() > maxCoverBytes)
         return {};
-    return {jpeg, image};
+    return {jpeg, coverimage::scaledShown(image)};
 }
 
 } // namespace
@@ -120,6 +123,8 @@ TextFinder::TextFinder(QWidget *parent)
     ui->setupUi(this);
     // File names may look like markup ("<b>x</b>.mp3"); the path is shown as it is.
     ui->fileLabel->setTextFormat(Qt::PlainText);
+    createShortcuts();
+    createChangeTracking();
     // The receiver is whatever widget hosts the editor; the main window provides the slot.
     connect(this, SIGNAL(sysInfo(QString)), parent, SLOT(updateSysInfo(QString)));
 }
@@ -129,37 +134,97 @@ TextFinder::~TextFinder()
     delete ui;
 }
 
-void TextFinder::on_choosePicButton_clicked()
+void TextFinder::createShortcuts()
 {
-    const QString path = QFileDialog::getOpenFileName(this, tr("Open Image"), startDirectory,
-                                                      tr("Audio Files (*.png *.jpg)"));
-    if (path.isEmpty())
-        return;
+    // The standard keys of the desktop (Ctrl+O, Ctrl+S), doing what a click on the button does.
+    auto *open = new QShortcut(QKeySequence::Open, this);
+    connect(open, &QShortcut::activated, ui->findButton, &QAbstractButton::click);
+    auto *save = new QShortcut(QKeySequence::Save, this);
+    connect(save, &QShortcut::activated, ui->saveButton, &QAbstractButton::click);
+}
 
+void TextFinder::createChangeTracking()
+{
+    // Only what the user types counts; the report pane is never saved, so edits there do not.
+    for (QLineEdit *field :
+         {ui->lineEdit_title, ui->lineEdit_artist, ui->lineEdit_album, ui->lineEdit_year,
+          ui->lineEdit_comment, ui->lineEdit_track, ui->lineEdit_genre})
+        connect(field, &QLineEdit::textEdited, this, &TextFinder::fieldEdited);
+}
+
+bool TextFinder::openFile(const QString &path)
+{
+    if (!maybeSave())
+        return false;
+    loadFile(path);
+    emit sysInfo(tr("Load tag OK"));
+    return true;
+}
+
+void TextFinder::chooseCover(const QString &path)
+{
     const WaitCursor wait;
     // An image that does not load leaves nothing to write and nothing on show; the file's
     // own cover then stays as it is.
     const ChosenCover cover = readChosenCover(path);
     pendingCover = cover.bytes;
-    ui->coverArt->setPixmap(coverPixmap(cover.image));
+    ui->coverArt->setPixmap(coverPixmap(cover.shown));
+    if (!pendingCover.isEmpty())
+        setModified(true);
+}
+
+bool TextFinder::maybeSave()
+{
+    if (!modified)
+        return true;
+    const QMessageBox::StandardButton answer = QMessageBox::warning(
+            this, tr("Unsaved Changes"),
+            tr("The tags have been changed.\nDo you want to save your changes?"),
+            QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, QMessageBox::Save);
+    if (answer == QMessageBox::Save)
+        return save();
+    return answer == QMessageBox::Discard;
+}
+
+void TextFinder::on_choosePicButton_clicked()
+{
+    const QString path = QFileDialog::getOpenFileName(this, tr("Open Image"), dialogFolder(),
+                                                      tr("Audio Files (*.png *.jpg)"));
+    if (path.isEmpty())
+        return;
+    chooseCover(path);
 }
 
 void TextFinder::on_findButton_clicked()
 {
+    if (!maybeSave())
+        return;
     // A cancelled dialog leaves the path empty too, so a later "Save" writes nowhere.
-    currentFile = QFileDialog::getOpenFileName(this, tr("Open Audio"), startDirectory,
+    currentFile = QFileDialog::getOpenFileName(this, tr("Open Audio"), dialogFolder(),
                                                tr("Audio Files (*.mp3 *.ape *.ogg *.flac)"));
     if (currentFile.isEmpty())
         return;
+    loadFile(currentFile);
+    emit sysInfo(tr("Load tag OK"));
+}
 
+void TextFinder::on_saveButton_clicked()
+{
+    save();
+}
+
+void TextFinder::loadFile(const QString &path)
+{
+    currentFile = path;
+    lastFolder = QFileInfo(path).absolutePath();
     // A cover chosen but not saved belonged to the previous file.
     pendingCover.clear();
-    ui->fileLabel->setText(currentFile);
+    ui->fileLabel->setText(path);
 
     {
         const WaitCursor wait;
         tagstruct tag;
-        readTag(toWide(currentFile), &tag);
+        readTag(toWide(path), &tag);
         // The cover buffer is the editor's from here on.
         const std::unique_ptr<char[]> picture(tag.picture);
 
@@ -175,16 +240,16 @@ void TextFinder::on_findButton_clicked()
         ui->textEdit->setPlainText(fromWide(tag.info));
 
         if (picture) {
-            QImage image;
-            image.loadFromData(QByteArray(picture.get(), qMax(tag.pictureSize, 0)));
-            ui->coverArt->setPixmap(coverPixmap(image));
+            // Decoded in place, at the size it is shown.
+            const QByteArray bytes
+                    = QByteArray::fromRawData(picture.get(), qMax(tag.pictureSize, 0));
+            ui->coverArt->setPixmap(coverPixmap(coverimage::decodeShown(bytes)));
         }
     }
-
-    emit sysInfo(tr("Load tag OK"));
+    setModified(false);
 }
 
-void TextFinder::on_saveButton_clicked()
+bool TextFinder::save()
 {
     tagstruct tag;
     tag.title = toWide(ui->lineEdit_title->text());
@@ -207,11 +272,38 @@ void TextFinder::on_saveButton_clicked()
         result = saveTag(toWide(currentFile), &tag);
     }
 
-    if (result == 0) {
-        // The chosen cover is in the file now; a further "Save" need not write it again.
-        pendingCover.clear();
-        emit sysInfo(tr("Save tag OK"));
-    } else {
+    if (result != 0) {
+        // Everything stays on show, so it can be corrected and saved again.
         emit sysInfo(tr("Save error %1").arg(result));
+        return false;
     }
+    // What the file holds now, as the next open would show it: the chosen cover becomes the
+    // file's own, and the report tells the new values.
+    loadFile(currentFile);
+    emit sysInfo(tr("Save tag OK"));
+    return true;
+}
+
+void TextFinder::setModified(bool changed)
+{
+    if (modified == changed)
+        return;
+    modified = changed;
+    emit modificationChanged(modified);
+}
+
+QString TextFinder::dialogFolder() const
+{
+    // A folder that does not exist would be split by the dialog into a parent folder and a
+    // file name typed into its name box.
+    const auto exists
+            = [](const QString &folder) { return !folder.isEmpty() && QFileInfo(folder).isDir(); };
+    if (exists(fixedStartFolder))
+        return fixedStartFolder;
+    if (exists(lastFolder))
+        return lastFolder;
+    const QString music = QStandardPaths::writableLocation(QStandardPaths::MusicLocation);
+    if (exists(music))
+        return music;
+    return QDir::homePath();
 }

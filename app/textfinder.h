@@ -19,8 +19,20 @@ public:
     explicit TextFinder(QWidget *parent);
     ~TextFinder() override;
 
+    // Opens path as "Open" does with the path its dialog returned, once unsaved changes are
+    // saved or discarded; false when the user kept them.
+    bool openFile(const QString &path);
+    // Makes the image at path the cover the next save writes, as "Load Cover Art Image" does
+    // with the path its dialog returned.
+    void chooseCover(const QString &path);
+    // With unsaved changes, asks whether to save them: true when the editor may go on (they
+    // were saved or discarded, or there were none), false when the user keeps them (Cancel, or
+    // the save failed).
+    bool maybeSave();
+
 signals:
     void sysInfo(const QString &message);
+    void modificationChanged(bool modified);
 
 private slots:
     void on_choosePicButton_clicked();
@@ -28,12 +40,23 @@ private slots:
     void on_saveButton_clicked();
 
 private:
+    void createShortcuts();
+    void createChangeTracking();
+    // Reads path into the form; says nothing to the window.
+    void loadFile(const QString &path);
+    bool save();
+    void setModified(bool changed);
+    void fieldEdited() { setModified(true); }
+    QString dialogFolder() const;
+
     Ui::TextFinder *ui;
     QString currentFile; // path of the last opened file
+    QString lastFolder; // folder of the last file opened, where the file dialogs go next
     // The encoded image of a cover chosen with "Load Cover Art Image" that the next "Save"
     // writes; empty when there is none. A cover read from the file is only shown, never kept
     // here, so saving never rewrites it.
     QByteArray pendingCover;
+    bool modified = false; // a field edited or a cover chosen since the last open or save
 };
 
 #endif // TEXTFINDER_H

@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
-# make-files.sh <bench_addcover binary>
+# make-files.sh <bench_addcover binary> [editor]
 # Makes the benchmark's audio files once and keeps them outside the repository, in
 # $TAGDESK_BENCH_DATA or ${XDG_CACHE_HOME:-$HOME/.cache}/tagdesk-bench (about 1 GB):
 #   audio-{3M,30M,300M}.{mp3,flac,wma}  tags and a 1 MB front cover, about that size in all
 #   audio-3M-cover10M.{mp3,flac,wma}    the same 3 MB of audio with a 10 MB cover
-#   cover-1M.jpg, cover-grow.jpg (1.3 MB), cover-10M.jpg
+#   audio-2M-cover3000.mp3              2 MB of audio with a 3000 x 3000 cover (the editor's)
+#   cover-1M.jpg, cover-grow.jpg (1.3 MB), cover-10M.jpg, cover-3000.jpg (3.7 MB)
+# With "editor", only the editor's file and its cover are made.
 # Files already there are kept; each new one is written under a temporary name first.
 set -euo pipefail
 addcover=${1:?path of the bench_addcover binary}
@@ -23,9 +25,14 @@ cover() { # <name> <side>
         -frames:v 1 -q:v 2 "$tmp/$1"
     mv "$tmp/$1" "$data/$1"
 }
-cover cover-1M.jpg 1072
-cover cover-grow.jpg 1200
-cover cover-10M.jpg 3320
+
+# 3000 x 3000 with detail everywhere, like a sharp photograph kept at high quality: noise a
+# third of the size, smoothly enlarged.
+if [ ! -f "$data/cover-3000.jpg" ]; then
+    ff -f lavfi -i "nullsrc=s=1000x1000,geq=lum='random(1)*255':cb='128+random(2)*40':cr='128+random(3)*40',scale=3000:3000:flags=bicubic" \
+        -frames:v 1 -q:v 3 "$tmp/cover-3000.jpg"
+    mv "$tmp/cover-3000.jpg" "$data/cover-3000.jpg"
+fi
 
 mb=1000000
 # Untagged audio of about <megabytes> MB. mp3 (320 kb/s) and wma (192 kb/s) loop a short encoded
@@ -51,6 +58,20 @@ audio() { # <kind> <megabytes> <output>
         ;;
     esac
 }
+
+if [ ! -f "$data/audio-2M-cover3000.mp3" ]; then
+    audio mp3 2 "$tmp/editor.mp3"
+    "$addcover" "$tmp/editor.mp3" "$data/cover-3000.jpg"
+    mv "$tmp/editor.mp3" "$data/audio-2M-cover3000.mp3"
+fi
+if [ "${2:-}" = editor ]; then
+    ls -l "$data"
+    exit 0
+fi
+
+cover cover-1M.jpg 1072
+cover cover-grow.jpg 1200
+cover cover-10M.jpg 3320
 
 for kind in mp3 flac wma; do
     for size in 3 30 300; do

@@ -10,9 +10,11 @@ TAGDESK_PACKAGES=(
     sqlite3
     fonts-dejavu-core
 )
-# The test command: symbol check, clang for the sanitizer-instrumented fuzz regression, and what
-# building TagLib 2 from its release source takes (scripts/taglib2.sh).
-TAGDESK_TEST_PACKAGES=(binutils clang libclang-rt-dev libutfcpp-dev zlib1g-dev xz-utils gpgv)
+# The test command: symbol check, clang for the sanitizer-instrumented fuzz regression, the
+# desktop entry's validator, and what building TagLib 2 from its release source takes
+# (scripts/taglib2.sh).
+TAGDESK_TEST_PACKAGES=(binutils clang libclang-rt-dev desktop-file-utils libutfcpp-dev zlib1g-dev
+    xz-utils gpgv)
 # Benchmarks (mutagen: the baseline of bench/cli-vs-mutagen.sh), and remaking the committed
 # fixtures, fuzz seeds and icon.
 TAGDESK_TOOL_PACKAGES=(libbenchmark-dev ffmpeg imagemagick librsvg2-bin python3 python3-mutagen)

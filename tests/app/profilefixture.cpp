@@ -56,6 +56,15 @@ bool ProfileFixture::writeTconfig(const QByteArray &content) const
     return file.open(QIODevice::WriteOnly) && file.write(content) == content.size();
 }
 
+bool ProfileFixture::writeTestProduct(const QString &versionFeed) const
+{
+    return writeTconfig("TagDesk\nTarnwick\nTD-TEST\n")
+            && createDatabase(
+                    {productTable(),
+                     productRow("TD-TEST", "TagDesk Test", "1.2", "http://help.test/manual",
+                                "https://home.test/p", versionFeed)});
+}
+
 bool ProfileFixture::createDatabase(const QStringList &statements) const
 {
     if (!QDir().mkpath(QFileInfo(databasePath()).path()))

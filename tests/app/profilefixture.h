@@ -24,6 +24,9 @@ public:
     QString databasePath() const;
 
     bool writeTconfig(const QByteArray &content) const;
+    // A tconfig and a database naming the product "TagDesk Test", version "1.2", whose version
+    // feed is versionFeed.
+    bool writeTestProduct(const QString &versionFeed) const;
 
     // Creates the database (and its folder) and runs each statement in it.
     bool createDatabase(const QStringList &statements) const;

@@ -4,6 +4,9 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <taglib/fileref.h>
+#include <taglib/tag.h>
+
 namespace testsupport {
 
 QString fixture(const QString &name)
@@ -59,6 +62,23 @@ TagLib::String tagString(const QString &text)
 QString fromTagString(const TagLib::String &text)
 {
     return QString::fromStdString(text.to8Bit(true));
+}
+
+bool writeFields(const QString &path)
+{
+    const QByteArray name = nativeName(path);
+    TagLib::FileRef ref(name.constData());
+    if (ref.isNull() || !ref.tag())
+        return false;
+    TagLib::Tag *tag = ref.tag();
+    tag->setTitle(tagString(QStringLiteral("Tone")));
+    tag->setArtist(tagString(QStringLiteral("Tester")));
+    tag->setAlbum(tagString(QStringLiteral("Fixtures")));
+    tag->setYear(2001);
+    tag->setComment(tagString(QStringLiteral("made at run time")));
+    tag->setTrack(7);
+    tag->setGenre(tagString(QStringLiteral("Test")));
+    return ref.save();
 }
 
 ReadResult read(const QString &path)

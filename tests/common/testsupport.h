@@ -33,6 +33,10 @@ QByteArray nativeName(const QString &path);
 TagLib::String tagString(const QString &text);
 QString fromTagString(const TagLib::String &text);
 
+// Sets the seven fields with TagLib: "Tone", "Tester", "Fixtures", 2001, "made at run time",
+// 7, "Test" (title, artist, album, year, comment, track, genre).
+bool writeFields(const QString &path);
+
 // readTag through the library, with the picture copied out and released.
 struct ReadResult
 {

@@ -1,0 +1,92 @@
+#include "filedropfilter.h"
+
+#include "audiofiles.h"
+
+#include <QDropEvent>
+#include <QFileInfo>
+#include <QImageReader>
+#include <QList>
+#include <QMimeData>
+#include <QUrl>
+#include <QWidget>
+
+#include <string_view>
+
+namespace {
+
+bool isAudioFile(const QFileInfo &file)
+{
+    // The library picks a file's kind by its extension alone.
+    const QByteArray name = file.fileName().toUtf8();
+    return quillet::isAudioFileName(std::string_view(name.constData(), name.size()));
+}
+
+bool hasLocalFile(const QMimeData *data)
+{
+    const QList<QUrl> urls = data->urls();
+    for (const QUrl &url : urls) {
+        if (url.isLocalFile())
+            return true;
+    }
+    return false;
+}
+
+} // namespace
+
+FileDropFilter::FileDropFilter(QWidget *window)
+    : QObject(window)
+{
+    // Drops on widgets that take none of their own (labels, buttons, the menu and status bars)
+    // go on to the window.
+    window->setAcceptDrops(true);
+    window->installEventFilter(this);
+    const QList<QWidget *> widgets = window->findChildren<QWidget *>();
+    for (QWidget *widget : widgets) {
+        if (widget->acceptDrops())
+            widget->installEventFilter(this);
+    }
+}
+
+bool FileDropFilter::eventFilter(QObject *watched, QEvent *event)
+{
+    const QEvent::Type type = event->type();
+    if (type != QEvent::DragEnter && type != QEvent::DragMove && type != QEvent::Drop)
+        return QObject::eventFilter(watched, event);
+    // QDragEnterEvent and QDragMoveEvent are drop events too.
+    auto *drop = static_cast<QDropEvent *>(event);
+    if (!drop->mimeData() || !hasLocalFile(drop->mimeData()))
+        return QObject::eventFilter(watched, event);
+
+    const DroppedFile file = droppedFile(*drop);
+    // Copy, never move: a file manager deletes the source of a moved file.
+    if (file.kind == Kind::None || !(drop->possibleActions() & Qt::CopyAction)) {
+        drop->ignore();
+        return true;
+    }
+    drop->setDropAction(Qt::CopyAction);
+    drop->accept();
+    if (type == QEvent::Drop) {
+        if (file.kind == Kind::Audio)
+            emit audioDropped(file.path);
+        else
+            emit imageDropped(file.path);
+    }
+    return true;
+}
+
+FileDropFilter::DroppedFile FileDropFilter::droppedFile(const QDropEvent &drop)
+{
+    // One file at a time, as the editor holds one.
+    const QList<QUrl> urls = drop.mimeData()->urls();
+    if (urls.size() != 1 || !urls.first().isLocalFile())
+        return {};
+    const QFileInfo file(urls.first().toLocalFile());
+    if (!file.isFile())
+        return {};
+    if (isAudioFile(file))
+        return {Kind::Audio, file.absoluteFilePath()};
+    // An image is whatever Qt can read as one, whatever its name.
+    if (QImageReader(file.absoluteFilePath()).canRead())
+        return {Kind::Image, file.absoluteFilePath()};
+    return {};
+}
