@@ -121,6 +121,7 @@ int readTag(const std::wstring &path, tagstruct *tag)
         return 0;
     reset(tag);
     try {
+        quillet::prepareTagLib();
         read(path, tag);
     } catch (...) {
         // Nothing may cross the library boundary: a failed read is an empty record.

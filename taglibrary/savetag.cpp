@@ -147,6 +147,7 @@ int saveTag(const std::wstring &path, tagstruct *tag)
     if (!tag)
         return -1;
     try {
+        quillet::prepareTagLib();
         return save(path, *tag);
     } catch (...) {
         // Nothing may cross the library boundary (an allocation failing for a huge picture).

@@ -2,7 +2,10 @@
 
 #include <taglib/tfile.h>
 
-#if TAGLIB_MAJOR_VERSION < 2
+#if TAGLIB_MAJOR_VERSION >= 2
+#    include <taglib/mp4itemfactory.h>
+#    include <taglib/tstringlist.h>
+#else
 #    include <taglib/infotag.h>
 #    include <taglib/wavfile.h>
 #endif
@@ -14,6 +17,19 @@ namespace quillet {
 TagLib::Tag *fieldsTag(TagLib::File &file, std::unique_ptr<TagLib::Tag> &)
 {
     return file.tag();
+}
+
+// TagLib 2's MP4 item factory, one for the process, builds its name maps on first use without a
+// lock; TagLib 1 has fixed tables there.
+void prepareTagLib()
+{
+    static const bool prepared = [] {
+        const TagLib::MP4::ItemFactory *factory = TagLib::MP4::ItemFactory::instance();
+        factory->propertyKeyForName("\251nam");
+        factory->itemFromProperty("TITLE", TagLib::StringList(TagLib::String("title")));
+        return true;
+    }();
+    (void)prepared;
 }
 
 #else
@@ -77,6 +93,8 @@ TagLib::Tag *fieldsTag(TagLib::File &file, std::unique_ptr<TagLib::Tag> &holder)
     holder = std::make_unique<JoinedWavTag>(wav->ID3v2Tag(), wav->InfoTag());
     return holder.get();
 }
+
+void prepareTagLib() { }
 
 #endif
 

@@ -33,6 +33,10 @@ using BlockSize = unsigned long;
 // joins it with the RIFF INFO tag; there a stand-in joins them the same way, kept in holder.
 TagLib::Tag *fieldsTag(TagLib::File &file, std::unique_ptr<TagLib::Tag> &holder);
 
+// Builds once what TagLib fills lazily in shared state on first use, so that calls from several
+// threads (the quillet command's --jobs) never race to fill it. Call before any TagLib work.
+void prepareTagLib();
+
 } // namespace quillet
 
 #endif // QUILLET_TAGLIBCOMPAT_H
