@@ -177,12 +177,11 @@ bool fitsFlacBlock(const TagLib::FLAC::Picture &picture, const TagLib::ByteVecto
     return length <= 0xFFFFFF;
 }
 
-// The front cover gets the bytes, or a new one is handed to add(), which takes it.
+// The front cover found gets the bytes, or a new one is handed to add(), which takes it.
 template<class Add>
-bool writePictureCover(const TagLib::List<TagLib::FLAC::Picture *> &pictures,
-                       const TagLib::ByteVector &bytes, Add add)
+bool writePictureCover(TagLib::FLAC::Picture *cover, const TagLib::ByteVector &bytes, Add add)
 {
-    if (TagLib::FLAC::Picture *picture = findFrontCover(pictures)) {
+    if (TagLib::FLAC::Picture *picture = cover) {
         if (!fitsFlacBlock(*picture, bytes))
             return false;
         picture->setMimeType(jpegMimeType());
@@ -216,9 +215,10 @@ struct FlacCovers
     }
     static bool write(TagLib::FLAC::File &file, const TagLib::ByteVector &bytes)
     {
-        return writePictureCover(
-                file.pictureList(), bytes,
-                [&file](TagLib::FLAC::Picture *picture) { file.addPicture(picture); });
+        TagLib::FLAC::Picture *cover = findFrontCover(file.pictureList());
+        return writePictureCover(cover, bytes, [&file](TagLib::FLAC::Picture *picture) {
+            file.addPicture(picture);
+        });
     }
 };
 
@@ -232,10 +232,15 @@ struct XiphCovers
     template<class F> static bool write(F &file, const TagLib::ByteVector &bytes)
     {
         TagLib::Ogg::XiphComment *comment = file.tag();
-        if (!comment
-            || !writePictureCover(
-                    comment->pictureList(), bytes,
-                    [comment](TagLib::FLAC::Picture *picture) { comment->addPicture(picture); }))
+        if (!comment)
+            return false;
+        // The list is a copy that shares the comment's own: it must be gone before a picture is
+        // added, or TagLib 1 detaches the comment's list from the copy, and the copy it keeps no
+        // longer deletes its pictures.
+        TagLib::FLAC::Picture *cover = findFrontCover(comment->pictureList());
+        if (!writePictureCover(cover, bytes, [comment](TagLib::FLAC::Picture *picture) {
+                comment->addPicture(picture);
+            }))
             return false;
         // In Ogg FLAC the comment is itself a FLAC metadata block, 24 bits long; the picture
         // goes into it in base64.
