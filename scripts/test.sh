@@ -8,7 +8,11 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 source "$root/scripts/deps.sh"
 tagdesk_ensure_packages "${TAGDESK_TEST_PACKAGES[@]}"
 
+# Each stage says when it starts, in seconds since the start of the command.
+step() { echo "== $* (at ${SECONDS} s)"; }
+
 jobs=$(nproc)
+step "build and test"
 build="$root/build/test"
 cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Debug -DTAGDESK_WERROR=ON >/dev/null
 cmake --build "$build" --parallel "$jobs"
@@ -18,6 +22,7 @@ ctest --test-dir "$build" --output-on-failure --parallel "$jobs" --timeout 600
 
 # Sanitizers: any report ends the test process with an error. Leaks count; the suppressions
 # name only one-time allocations of the libraries below us, each with its reason.
+step "sanitizers"
 asan="$root/build/asan"
 cmake -S "$root" -B "$asan" -DCMAKE_BUILD_TYPE=Debug -DTAGDESK_WERROR=ON -DTAGDESK_SANITIZE=ON \
     >/dev/null
@@ -28,6 +33,7 @@ ASAN_OPTIONS=detect_leaks=1:detect_stack_use_after_return=1 \
     ctest --test-dir "$asan" --output-on-failure --parallel "$jobs" --timeout 900
 
 # Fuzz regression: a clang build of the fuzz targets only (the program is not needed there).
+step "fuzz replay"
 fuzz="$root/build/fuzz"
 cmake -S "$root" -B "$fuzz" -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DTAGDESK_FUZZ=ON -DTAGDESK_BUILD_TESTS=OFF -DTAGDESK_WERROR=ON >/dev/null
@@ -36,6 +42,7 @@ ctest --test-dir "$fuzz" --output-on-failure --timeout 600
 
 # TagLib 2: the library, its tests and the fuzz replay once more, built against TagLib 2.0.2 (made
 # once under build/taglib2 and reused). tagdesk itself stays on the system's TagLib 1.
+step "TagLib 2"
 taglib2=$(bash "$root/scripts/taglib2.sh")
 export PKG_CONFIG_PATH="$taglib2/lib/pkgconfig"
 lib2="$root/build/test-taglib2"
@@ -50,3 +57,4 @@ cmake -S "$root" -B "$fuzz2" -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=Rel
     -DTAGDESK_FUZZ=ON -DTAGDESK_BUILD_TESTS=OFF -DTAGDESK_WERROR=ON >/dev/null
 cmake --build "$fuzz2" --target fuzz_readtag fuzz_savetag --parallel "$jobs"
 ctest --test-dir "$fuzz2" --output-on-failure --timeout 600
+step "done"
