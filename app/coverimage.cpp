@@ -27,6 +27,16 @@ QImage decodeShown(const QByteArray &bytes)
     return reader.read();
 }
 
+bool hasImageHeader(const QByteArray &bytes)
+{
+    QByteArray data = bytes;
+    QBuffer buffer(&data);
+    if (!buffer.open(QIODevice::ReadOnly))
+        return false;
+    QImageReader reader(&buffer);
+    return reader.canRead() && reader.size().isValid();
+}
+
 QImage scaledShown(const QImage &image)
 {
     if (image.isNull())

@@ -69,12 +69,13 @@ bool isJpeg(const QByteArray &bytes)
     return bytes.startsWith("\xFF\xD8\xFF");
 }
 
-// An image file made ready to become a file's cover: the bytes to store and the picture shown
-// for them. Both are empty when the file is not an image that can be read.
+// An image file made ready to become a file's cover: the bytes to store and, where it was
+// decoded on the way, the picture shown for them. Both are empty when the file is not an image
+// that can be read.
 struct ChosenCover
 {
     QByteArray bytes;
-    QImage shown;
+    QImage shown; // null for a JPEG: its preview is decoded in the background
 };
 
 ChosenCover readChosenCover(const QString &path)
@@ -85,19 +86,18 @@ ChosenCover readChosenCover(const QString &path)
     const QByteArray bytes = file.readAll();
 
     // A JPEG is stored exactly as the user has it: decoding and encoding again would only
-    // lose quality. Only its preview is decoded.
-    if (isJpeg(bytes)) {
-        const QImage shown = coverimage::decodeShown(bytes);
-        return shown.isNull() ? ChosenCover() : ChosenCover {bytes, shown};
-    }
+    // lose quality. Its header is enough to accept it; only its preview is decoded.
+    if (isJpeg(bytes))
+        return coverimage::hasImageHeader(bytes) ? ChosenCover {bytes, QImage()} : ChosenCover();
 
     QImage image;
     // The format is taken from the content: an image's name need not match what it holds.
     if (!image.loadFromData(bytes))
         return {};
 
-    // Any other format is stored as JPEG, encoded once from the full-size image. JPEG has no
-    // transparency; transparent parts become white rather than whatever colour they hide.
+    // Any other format is stored as JPEG, encoded once from the full-size image, which is at
+    // hand for the preview too. JPEG has no transparency; transparent parts become white
+    // rather than whatever colour they hide.
     if (image.hasAlphaChannel()) {
         QImage opaque(image.size(), QImage::Format_RGB32);
         opaque.fill(Qt::white);
@@ -125,6 +125,7 @@ TextFinder::TextFinder(QWidget *parent)
     ui->fileLabel->setTextFormat(Qt::PlainText);
     createShortcuts();
     createChangeTracking();
+    connect(&preview, &CoverPreview::decoded, this, &TextFinder::showCover);
     // The receiver is whatever widget hosts the editor; the main window provides the slot.
     connect(this, SIGNAL(sysInfo(QString)), parent, SLOT(updateSysInfo(QString)));
 }
@@ -168,7 +169,13 @@ void TextFinder::chooseCover(const QString &path)
     // own cover then stays as it is.
     const ChosenCover cover = readChosenCover(path);
     pendingCover = cover.bytes;
+    // The previous picture goes at once, and a preview still on its way is not shown.
+    preview.cancel();
     ui->coverArt->setPixmap(coverPixmap(cover.shown));
+    if (cover.shown.isNull() && !pendingCover.isEmpty())
+        preview.decode(pendingCover);
+    else
+        emit coverShown();
     if (!pendingCover.isEmpty())
         setModified(true);
 }
@@ -226,7 +233,7 @@ void TextFinder::loadFile(const QString &path)
         tagstruct tag;
         readTag(toWide(path), &tag);
         // The cover buffer is the editor's from here on.
-        const std::unique_ptr<char[]> picture(tag.picture);
+        std::unique_ptr<char[]> picture(tag.picture);
 
         ui->lineEdit_title->setText(fromWide(tag.title));
         ui->lineEdit_artist->setText(fromWide(tag.artist));
@@ -235,15 +242,17 @@ void TextFinder::loadFile(const QString &path)
         ui->lineEdit_comment->setText(fromWide(tag.comment));
         ui->lineEdit_track->setText(fromWide(tag.track));
         ui->lineEdit_genre->setText(fromWide(tag.genre));
-        // Replaces the previous file's cover, if any.
+        // Replaces the previous file's cover, if any, until this file's arrives.
         ui->coverArt->setText(tr("CoverArt"));
         ui->textEdit->setPlainText(fromWide(tag.info));
 
+        // Only the preview is decoded in the background, from the buffer handed over to it;
+        // everything else is on show when this returns.
         if (picture) {
-            // Decoded in place, at the size it is shown.
-            const QByteArray bytes
-                    = QByteArray::fromRawData(picture.get(), qMax(tag.pictureSize, 0));
-            ui->coverArt->setPixmap(coverPixmap(coverimage::decodeShown(bytes)));
+            preview.decode(std::move(picture), tag.pictureSize);
+        } else {
+            preview.cancel();
+            emit coverShown();
         }
     }
     setModified(false);
@@ -290,6 +299,12 @@ void TextFinder::setModified(bool changed)
         return;
     modified = changed;
     emit modificationChanged(modified);
+}
+
+void TextFinder::showCover(const QImage &image)
+{
+    ui->coverArt->setPixmap(coverPixmap(image));
+    emit coverShown();
 }
 
 QString TextFinder::dialogFolder() const

@@ -1,6 +1,8 @@
 #ifndef TEXTFINDER_H
 #define TEXTFINDER_H
 
+#include "coverpreview.h"
+
 #include <QByteArray>
 #include <QString>
 #include <QWidget>
@@ -33,6 +35,10 @@ public:
 signals:
     void sysInfo(const QString &message);
     void modificationChanged(bool modified);
+    // The cover of the latest Open, Save or chosen image is on show, or turned out to hold no
+    // picture. Fields, report and status are filled before the open returns; a cover's preview
+    // is decoded in the background and may come later.
+    void coverShown();
 
 private slots:
     void on_choosePicButton_clicked();
@@ -48,6 +54,7 @@ private:
     void setModified(bool changed);
     void fieldEdited() { setModified(true); }
     QString dialogFolder() const;
+    void showCover(const QImage &image);
 
     Ui::TextFinder *ui;
     QString currentFile; // path of the last opened file
@@ -57,6 +64,7 @@ private:
     // here, so saving never rewrites it.
     QByteArray pendingCover;
     bool modified = false; // a field edited or a cover chosen since the last open or save
+    CoverPreview preview; // decodes the cover on show off the GUI thread
 };
 
 #endif // TEXTFINDER_H

@@ -41,7 +41,8 @@ for kind in mp3 flac wma; do
         "$(mib "$rss")" "$(mib "$direct")" "$verdict"
 done
 
-# Its own repetitions, each a median over calls of the four variants taken in turn.
+# Its own repetitions, each a median over calls of the variants taken in turn: Open until it
+# returns, and until its cover, decoded in the background, is shown.
 echo
 QT_QPA_PLATFORM=offscreen "$build/bench/editor_bench" --benchmark_repetitions=5 \
     --benchmark_min_time=1 --benchmark_color=false | sed -n '/^Open of /,$p'

@@ -14,8 +14,10 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QRandomGenerator>
 #include <QSqlDatabase>
 #include <QTextEdit>
+#include <QThreadPool>
 #include <QTimer>
 #include <QToolButton>
 #include <QtTest>
@@ -54,6 +56,19 @@ QImage testImage(const QSize &size, bool transparent = false)
     for (int y = 0; y < size.height(); ++y)
         for (int x = 0; x < size.width() / 2; ++x)
             image.setPixelColor(x, y, left);
+    return image;
+}
+
+// Random pixels: JPEG compresses them little, so the image takes a while to decode.
+QImage noise(int side)
+{
+    QImage image(side, side, QImage::Format_RGB32);
+    QRandomGenerator random(1);
+    for (int y = 0; y < side; ++y) {
+        auto *line = reinterpret_cast<QRgb *>(image.scanLine(y));
+        for (int x = 0; x < side; ++x)
+            line[x] = random.generate() | 0xFF000000u;
+    }
     return image;
 }
 
@@ -244,6 +259,7 @@ private slots:
     void openWithoutCoverAfterCover_data();
     void openWithoutCoverAfterCover();
     void chosenCoverForgottenByOpen();
+    void chosenImageNotLoading_data();
     void chosenImageNotLoading();
     void cancelledImageDialog();
     void cancelledOpenThenSave();
@@ -256,6 +272,8 @@ private slots:
     void wideCharactersRoundTrip_data();
     void wideCharactersRoundTrip();
     void pathShownAsPlainText();
+    void newestCoverWins();
+    void windowClosedWhileDecoding();
 
 private:
     template<typename T> T *child(const char *name) const
@@ -278,6 +296,15 @@ private:
     QString writeImage(const QString &name, const QByteArray &bytes);
 
     QString status() const { return info->text(); }
+    // The picture on show once a preview decoded in the background has arrived; null when
+    // none comes.
+    QImage waitForCover() const
+    {
+        const bool arrived = QTest::qWaitFor([this] { return !coverArt->pixmap().isNull(); });
+        return arrived ? coverArt->pixmap().toImage() : QImage();
+    }
+    // A copy of tone.mp3 whose front cover is a JPEG of random pixels, slow to decode.
+    QString slowCoverCopy(const QString &as);
 
     std::unique_ptr<ProfileFixture> fixture;
     std::unique_ptr<MainWindow> window;
@@ -402,7 +429,7 @@ void TestEditorActions::dialogs()
     QVERIFY(open(path));
     QCOMPARE(status(), QStringLiteral("Load tag OK"));
     info->clear();
-    const QImage shown = coverArt->pixmap().toImage();
+    const QImage shown = waitForCover();
 
     // Cancelled: nothing changes and nothing is said.
     DialogSeen seen;
@@ -446,7 +473,7 @@ void TestEditorActions::openShowsFile()
     QVERIFY(text.contains(QStringLiteral("\n-- AUDIO --\n")));
 
     // The 500 × 300 front cover, stretched to the square: red on the left, blue on the right.
-    const QImage shown = coverArt->pixmap().toImage();
+    const QImage shown = waitForCover();
     QCOMPARE(shown.size(), QSize(240, 240));
     QVERIFY(isRedish(shown.pixelColor(30, 120)));
     QVERIFY(isBlueish(shown.pixelColor(210, 120)));
@@ -532,7 +559,7 @@ void TestEditorActions::chosenCoverWritten()
     info->clear();
     QVERIFY(chooseImage(image));
     QCOMPARE(status(), QString()); // choosing says nothing
-    const QImage shown = coverArt->pixmap().toImage();
+    const QImage shown = waitForCover();
     QCOMPARE(shown.size(), QSize(240, 240));
     QVERIFY(isBlueish(shown.pixelColor(30, 120)));
     QVERIFY(isRedish(shown.pixelColor(210, 120)));
@@ -601,7 +628,7 @@ void TestEditorActions::openWithoutCoverAfterCover()
     QVERIFY(coversOf(second).isEmpty());
 
     QVERIFY(open(first));
-    QVERIFY(!coverArt->pixmap().isNull());
+    QVERIFY(!waitForCover().isNull());
     QVERIFY(open(second));
     QCOMPARE(coverArt->text(), QStringLiteral("CoverArt"));
     QVERIFY(coverArt->pixmap().isNull());
@@ -636,11 +663,22 @@ void TestEditorActions::chosenCoverForgottenByOpen()
     QVERIFY(coversOf(second).isEmpty());
 }
 
+void TestEditorActions::chosenImageNotLoading_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QByteArray>("content");
+    QTest::newRow("text") << "bad.png" << QByteArray("this is not an image\n");
+    QTest::newRow("JPEG markers, then no header")
+            << "bad.jpg" << QByteArray("\xFF\xD8\xFF\xE0 and then nothing of a JPEG\n");
+}
+
 void TestEditorActions::chosenImageNotLoading()
 {
+    QFETCH(QString, name);
+    QFETCH(QByteArray, content);
     const QString path = taggedCopy(QStringLiteral("tone.flac"), QStringLiteral("song.flac"));
     const QString good = writeImage(QStringLiteral("good.png"), encode(testImage({50, 50}), "PNG"));
-    const QString bad = writeImage(QStringLiteral("bad.png"), "this is not an image\n");
+    const QString bad = writeImage(name, content);
     QVERIFY(!path.isEmpty() && !good.isEmpty() && !bad.isEmpty());
     const QList<Cover> before = coversOf(path);
 
@@ -664,7 +702,7 @@ void TestEditorActions::cancelledImageDialog()
 
     QVERIFY(open(path));
     QVERIFY(chooseImage(image));
-    const QImage chosen = coverArt->pixmap().toImage();
+    const QImage chosen = waitForCover();
     // Cancelling a second choice keeps the first one, on screen and for the save.
     QVERIFY(chooseImage(QString()));
     QCOMPARE(coverArt->pixmap().toImage(), chosen);
@@ -755,7 +793,7 @@ void TestEditorActions::vanishedFile()
 
     QVERIFY(open(path));
     const QString shownReport = report->toPlainText();
-    const QImage shownCover = coverArt->pixmap().toImage();
+    const QImage shownCover = waitForCover();
     QVERIFY(QFile::remove(path));
     type(field("lineEdit_title"), QStringLiteral("Changed"));
     save();
@@ -841,6 +879,47 @@ void TestEditorActions::pathShownAsPlainText()
     QLabel *label = child<QLabel>("fileLabel");
     QCOMPARE(label->text(), path);
     QCOMPARE(label->textFormat(), Qt::PlainText);
+}
+
+QString TestEditorActions::slowCoverCopy(const QString &as)
+{
+    const QString path = copyFixture(*files, QStringLiteral("tone.mp3"), as);
+    return !path.isEmpty() && addCover(path, 3, encode(noise(1600), "JPEG")) ? path : QString();
+}
+
+void TestEditorActions::newestCoverWins()
+{
+    const QString slow = slowCoverCopy(QStringLiteral("slow.mp3"));
+    const QString quick = taggedCopy(QStringLiteral("tone.mp3"), QStringLiteral("quick.mp3"));
+    QVERIFY(!slow.isEmpty() && !quick.isEmpty());
+    QVERIFY(editor->openFile(quick));
+    QVERIFY(!waitForCover().isNull());
+
+    // The picture on show goes at once; the new one comes when decoded.
+    QVERIFY(editor->openFile(slow));
+    QVERIFY(coverArt->pixmap().isNull());
+    QCoreApplication::processEvents(); // the slow decode starts
+    QSignalSpy shown(editor, &TextFinder::coverShown);
+    QVERIFY(editor->openFile(quick));
+    QTRY_VERIFY(!shown.isEmpty());
+    // Every decode has ended and every result has been delivered: the newest stays.
+    QThreadPool::globalInstance()->waitForDone();
+    QCoreApplication::processEvents();
+    const QImage picture = coverArt->pixmap().toImage();
+    QVERIFY(isRedish(picture.pixelColor(30, 120)));
+    QVERIFY(isBlueish(picture.pixelColor(210, 120)));
+}
+
+void TestEditorActions::windowClosedWhileDecoding()
+{
+    const QString slow = slowCoverCopy(QStringLiteral("slow.mp3"));
+    QVERIFY(!slow.isEmpty());
+    QVERIFY(editor->openFile(slow));
+    QCoreApplication::processEvents(); // the decode starts
+    window.reset();
+    // The decode ends on its own data; nothing is left to deliver its result to.
+    QThreadPool::globalInstance()->waitForDone();
+    QCoreApplication::processEvents();
 }
 
 QTEST_MAIN(TestEditorActions)

@@ -348,7 +348,7 @@ void TestEverydayUse::formAfterSave()
     QCOMPARE(messages.first().value(0).toString(), QStringLiteral("Save tag OK"));
     QVERIFY(child<QTextEdit>("textEdit")->toPlainText().contains("\"Renamed\""));
     QCOMPARE(child("lineEdit_track")->text(), QStringLiteral("9"));
-    QCOMPARE(child<QLabel>("coverArt")->pixmap().size(), QSize(240, 240));
+    QTRY_COMPARE(child<QLabel>("coverArt")->pixmap().size(), QSize(240, 240));
     QCOMPARE(title(), QStringLiteral("TagDesk Test"));
 }
 
