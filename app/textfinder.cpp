@@ -1,25 +1,22 @@
 #include "textfinder.h"
 #include "ui_textfinder.h"
 
+#include "chosencover.h"
 #include "coverimage.h"
 #include "quillet.h"
 
-#include <QBuffer>
 #include <QDir>
-#include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QImage>
 #include <QLineEdit>
 #include <QMessageBox>
-#include <QPainter>
 #include <QPixmap>
 #include <QShortcut>
 #include <QStandardPaths>
 
 #include <cstdint>
-#include <limits>
 #include <memory>
 #include <string>
 
@@ -27,9 +24,6 @@ namespace {
 
 // The folder both file dialogs have always started in, where it exists.
 const QString fixedStartFolder = QStringLiteral("/home/kvo");
-
-// The record counts picture bytes in 32 bits.
-constexpr qint64 maxCoverBytes = std::numeric_limits<std::int32_t>::max();
 
 // The record's wide strings and Qt's strings meet only here. toWCharArray writes UTF-16 where
 // wchar_t has 16 bits and UTF-32 where it has 32, so the count it returns can be shorter than
@@ -61,57 +55,6 @@ public:
 QPixmap coverPixmap(const QImage &shown)
 {
     return shown.isNull() ? QPixmap() : QPixmap::fromImage(shown);
-}
-
-bool isJpeg(const QByteArray &bytes)
-{
-    // Every JPEG file starts with a start-of-image marker followed by another marker.
-    return bytes.startsWith("\xFF\xD8\xFF");
-}
-
-// An image file made ready to become a file's cover: the bytes to store and, where it was
-// decoded on the way, the picture shown for them. Both are empty when the file is not an image
-// that can be read.
-struct ChosenCover
-{
-    QByteArray bytes;
-    QImage shown; // null for a JPEG: its preview is decoded in the background
-};
-
-ChosenCover readChosenCover(const QString &path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly) || file.size() > maxCoverBytes)
-        return {};
-    const QByteArray bytes = file.readAll();
-
-    // A JPEG is stored exactly as the user has it: decoding and encoding again would only
-    // lose quality. Its header is enough to accept it; only its preview is decoded.
-    if (isJpeg(bytes))
-        return coverimage::hasImageHeader(bytes) ? ChosenCover {bytes, QImage()} : ChosenCover();
-
-    QImage image;
-    // The format is taken from the content: an image's name need not match what it holds.
-    if (!image.loadFromData(bytes))
-        return {};
-
-    // Any other format is stored as JPEG, encoded once from the full-size image, which is at
-    // hand for the preview too. JPEG has no transparency; transparent parts become white
-    // rather than whatever colour they hide.
-    if (image.hasAlphaChannel()) {
-        QImage opaque(image.size(), QImage::Format_RGB32);
-        opaque.fill(Qt::white);
-        QPainter painter(&opaque);
-        painter.drawImage(0, 0, image);
-        painter.end();
-        image = opaque;
-    }
-    QByteArray jpeg;
-    QBuffer buffer(&jpeg);
-    buffer.open(QIODevice::WriteOnly);
-    if (!image.save(&buffer, "JPEG", -1) || jpeg.size() > maxCoverBytes)
-        return {};
-    return {jpeg, coverimage::scaledShown(image)};
 }
 
 } // namespace
@@ -167,12 +110,14 @@ void TextFinder::chooseCover(const QString &path)
     const WaitCursor wait;
     // An image that does not load leaves nothing to write and nothing on show; the file's
     // own cover then stays as it is.
-    const ChosenCover cover = readChosenCover(path);
+    const ChosenCover cover = ::chooseCover(path);
     pendingCover = cover.bytes;
-    // The previous picture goes at once, and a preview still on its way is not shown.
+    // The previous picture goes at once, and a preview still on its way is not shown. An image
+    // decoded on the way is shown from that; a JPEG's preview is decoded in the background.
     preview.cancel();
-    ui->coverArt->setPixmap(coverPixmap(cover.shown));
-    if (cover.shown.isNull() && !pendingCover.isEmpty())
+    const QImage shown = coverimage::scaledShown(cover.image);
+    ui->coverArt->setPixmap(coverPixmap(shown));
+    if (shown.isNull() && !pendingCover.isEmpty())
         preview.decode(pendingCover);
     else
         emit coverShown();

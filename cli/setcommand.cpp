@@ -1,9 +1,9 @@
 #include "setcommand.h"
 
 #include "batch.h"
+#include "chosencover.h"
 #include "commandline.h"
 #include "console.h"
-#include "coverimage.h"
 #include "filewalk.h"
 #include "tagrecord.h"
 
@@ -187,11 +187,11 @@ int setCommand(const QStringList &arguments, Console &console)
 
     if (parser.isSet(coverOption)) {
         const QString image = parser.value(coverOption);
-        QString reason;
-        change.cover = coverFromImageFile(image, &reason);
+        const ChosenCover cover = chooseCover(image);
+        change.cover = cover.bytes;
         if (change.cover.isEmpty()) {
             // Without its cover the change is not what was asked for: no file is touched.
-            console.error(image + QStringLiteral(": ") + reason);
+            console.error(image + QStringLiteral(": ") + cover.error);
             return commandline::Failure;
         }
     }
