@@ -1,4 +1,5 @@
 #include "commandline.h"
+#include "firststart.h"
 #include "mainwindow.h"
 
 #include <QApplication>
@@ -7,7 +8,10 @@ int main(int argc, char **argv)
 {
     QApplication app(argc, argv);
     QCoreApplication::setApplicationVersion(QStringLiteral(TAGDESK_VERSION));
+    // --help and --version end here, before anything is written in the user's home folder.
     const CommandLine commandLine(QCoreApplication::arguments());
+    // Before the window reads its profile.
+    FirstStart::provideProductDatabase();
     MainWindow window(nullptr);
     window.show();
     commandLine.openIn(window);

@@ -21,7 +21,7 @@ ProductProfile::ProductProfile()
     }
 
     database = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"));
-    database.setDatabaseName(QDir::homePath() + QStringLiteral("/Documents/Tarnwick/profile-lumo"));
+    database.setDatabaseName(databasePath());
     // The profile never writes; read-only also keeps SQLite from creating an empty database
     // file in the user's Documents folder when there is none.
     database.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY"));
@@ -49,6 +49,11 @@ ProductProfile::ProductProfile()
         m_home = query.value(15).toString();
         m_xml = query.value(18).toString();
     }
+}
+
+QString ProductProfile::databasePath()
+{
+    return QDir::homePath() + QStringLiteral("/Documents/Tarnwick/profile-lumo");
 }
 
 ProductProfile::~ProductProfile()

@@ -19,6 +19,9 @@ public:
     QString home() const { return m_home; }
     QString xml() const { return m_xml; }
 
+    // The product database: the user's home folder + "/Documents/Tarnwick/profile-lumo".
+    static QString databasePath();
+
 private:
     ProductProfile(const ProductProfile &) = delete;
     ProductProfile &operator=(const ProductProfile &) = delete;

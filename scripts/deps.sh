@@ -10,14 +10,18 @@ TAGDESK_PACKAGES=(
     sqlite3
     fonts-dejavu-core
 )
+# Making the Debian package (scripts/package.sh): dpkg-shlibdeps, which names the packages of the
+# libraries the binaries link, and file, with which cpack finds the binaries to ask it about.
+TAGDESK_PACKAGE_PACKAGES=(dpkg-dev file)
 # The test command: symbol check, clang for the sanitizer-instrumented fuzz regression, the
-# desktop entry's validator, and what building TagLib 2 from its release source takes
-# (scripts/taglib2.sh).
-TAGDESK_TEST_PACKAGES=(binutils clang libclang-rt-dev desktop-file-utils libutfcpp-dev zlib1g-dev
-    xz-utils gpgv)
-# Benchmarks (mutagen: the baseline of bench/cli-vs-mutagen.sh), and remaking the committed
-# fixtures, fuzz seeds and icon.
-TAGDESK_TOOL_PACKAGES=(libbenchmark-dev ffmpeg imagemagick librsvg2-bin python3 python3-mutagen)
+# validators of the desktop entry and the AppStream metadata, what building TagLib 2 from its
+# release source takes (scripts/taglib2.sh), and what making and checking the package takes.
+TAGDESK_TEST_PACKAGES=(binutils clang libclang-rt-dev desktop-file-utils appstream libutfcpp-dev
+    zlib1g-dev xz-utils gpgv "${TAGDESK_PACKAGE_PACKAGES[@]}")
+# Benchmarks (mutagen: the baseline of bench/cli-vs-mutagen.sh), remaking the committed
+# fixtures, fuzz seeds and icon, and trying the package on a fresh Debian (scripts/try-install.sh).
+TAGDESK_TOOL_PACKAGES=(libbenchmark-dev ffmpeg imagemagick librsvg2-bin python3 python3-mutagen
+    debootstrap)
 
 # tagdesk_ensure_packages [extra packages...]: the build and run packages and the extras.
 tagdesk_ensure_packages() {

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# Builds TagDesk and starts it with the sample product profile: the sample database is put at
-# $HOME/Documents/Tarnwick/profile-lumo unless one is there already (a user's own database is
-# never replaced), and tagdesk runs in app/profile/, which holds the sample "tconfig".
+# Builds TagDesk and starts it with the sample product profile: tagdesk runs in app/profile/,
+# which holds the sample "tconfig", and on its first start puts the sample database, built beside
+# it, at $HOME/Documents/Tarnwick/profile-lumo (a user's own database is never replaced).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 
@@ -19,19 +19,6 @@ tagdesk_ensure_packages
 build="$root/build/run"
 cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTAGDESK_BUILD_TESTS=OFF >/dev/null
 cmake --build "$build" --parallel "$(nproc)"
-
-db="$HOME/Documents/Tarnwick/profile-lumo"
-if [ -e "$db" ]; then
-    echo "Using the product database already at $db"
-else
-    mkdir -p "$(dirname "$db")"
-    # Built beside it and moved into place, so a failed import leaves no half database.
-    tmp="$db.new.$$"
-    rm -f "$tmp"
-    sqlite3 "$tmp" <"$root/app/profile/profile-lumo.sql" || { rm -f "$tmp"; exit 1; }
-    mv "$tmp" "$db"
-    echo "Installed the sample product database at $db"
-fi
 
 cd "$root/app/profile"
 exec "$build/app/tagdesk"

@@ -2,7 +2,8 @@
 # Builds TagDesk with warnings as errors and runs every test through CTest; then runs every test
 # again in a second build with AddressSanitizer and UndefinedBehaviorSanitizer (a leak fails
 # too), and the fuzz targets over their committed corpus for a few seconds each. Last, the library
-# is built against TagLib 2 (scripts/taglib2.sh) and its tests and the fuzz replay run there too.
+# is built against TagLib 2 (scripts/taglib2.sh) and its tests and the fuzz replay run there too,
+# and the Debian package is made (scripts/package.sh) and checked (scripts/check-package.sh).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 source "$root/scripts/deps.sh"
@@ -57,4 +58,10 @@ cmake -S "$root" -B "$fuzz2" -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=Rel
     -DTAGDESK_FUZZ=ON -DTAGDESK_BUILD_TESTS=OFF -DTAGDESK_WERROR=ON >/dev/null
 cmake --build "$fuzz2" --target fuzz_readtag fuzz_savetag --parallel "$jobs"
 ctest --test-dir "$fuzz2" --output-on-failure --timeout 600
+
+# The Debian package: a Release build for the prefix /usr in build/package, its file list, control
+# fields and run paths, and another program built against libquillet as installed.
+step "package"
+bash "$root/scripts/package.sh"
+bash "$root/scripts/check-package.sh"
 step "done"

@@ -1,7 +1,6 @@
--- Sample product database of TagDesk. Install it with
---   sqlite3 "$HOME/Documents/Tarnwick/profile-lumo" < profile-lumo.sql
--- (scripts/run.sh does so where no database exists yet). The row's bh is the product code on
--- line 3 of tconfig.
+-- Sample product database of TagDesk, made into share/tagdesk/profile-lumo at build time. On
+-- its first start tagdesk copies that file to $HOME/Documents/Tarnwick/profile-lumo where no
+-- database exists yet. The row's bh is the product code on line 3 of tconfig.
 CREATE TABLE product (
     bh TEXT NOT NULL,
     mc TEXT,

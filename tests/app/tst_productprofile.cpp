@@ -273,7 +273,7 @@ void TestProductProfile::databaseClosedByDestructor()
 
 void TestProductProfile::sampleProfile()
 {
-    // The sample that the run command installs: tconfig and the SQL script from the sources.
+    // The sample profile: tconfig and the SQL script from the sources.
     ProfileFixture fixture;
     QVERIFY(fixture.isValid());
     QFile tconfig(QStringLiteral(TAGDESK_SAMPLE_PROFILE_DIR "/tconfig"));

@@ -5,6 +5,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 #include <QTemporaryDir>
 
 #include <string>
@@ -23,6 +24,10 @@ QString copyFixture(const QTemporaryDir &dir, const QString &name, const QString
 
 QByteArray readAll(const QString &path);
 bool writeAll(const QString &path, const QByteArray &bytes);
+
+// Every entry under folder, hidden ones and those in subfolders included, as sorted paths
+// relative to folder: what a test compares before and after to see that nothing was left behind.
+QStringList entriesUnder(const QString &folder);
 
 // Wide strings hold one character per wchar_t on Linux.
 std::wstring wide(const QString &text);
