@@ -1,17 +1,17 @@
 #!/usr/bin/env bash
 # make-files.sh <bench_addcover binary>
 # Makes the benchmark's audio files once and keeps them outside the repository, in
-# $TAGDESK_BENCH_DATA or ${XDG_CACHE_HOME:-$HOME/.cache}/tagdesk-bench (about 1 GB):
-#   audio-{3M,30M,300M}.{mp3,flac,wma}  tags and a 1 MB front cover, about that size in all
-#   audio-3M-cover10M.{mp3,flac,wma}    the same 3 MB of audio with a 10 MB cover
+# $TAGDESK_BENCH_DATA or ${XDG_CACHE_HOME:-$HOME/.cache}/tagdesk-bench (about 1.6 GB):
+#   audio-{3M,30M,300M}.{mp3,flac,wma,m4a,ogg}  tags and a 1 MB front cover, about that size
+#   audio-3M-cover10M.{mp3,flac,wma}            the same 3 MB of audio with a 10 MB cover
 #   cover-1M.jpg, cover-grow.jpg (1.3 MB), cover-10M.jpg
 # Files already there are kept; each new one is written under a temporary name first.
 set -euo pipefail
 addcover=${1:?path of the bench_addcover binary}
 data=${TAGDESK_BENCH_DATA:-${XDG_CACHE_HOME:-$HOME/.cache}/tagdesk-bench}
 mkdir -p "$data"
-tmp="$data/tmp"
-mkdir -p "$tmp"
+# Each run its own scratch folder: the cache is shared, and so may be a run of this script.
+tmp=$(mktemp -d "$data/tmp.XXXXXX")
 trap 'rm -rf "$tmp"' EXIT
 
 ff() { nice ffmpeg -hide_banner -loglevel error -nostdin -y "$@"; }
@@ -28,9 +28,10 @@ cover cover-grow.jpg 1200
 cover cover-10M.jpg 3320
 
 mb=1000000
-# Untagged audio of about <megabytes> MB. mp3 (320 kb/s) and wma (192 kb/s) loop a short encoded
-# piece without re-encoding; flac (white noise, about half the raw rate) is encoded in full. The
-# divisors are the bytes per second each comes to, container included.
+# Untagged audio of about <megabytes> MB. mp3 (320 kb/s), wma (192 kb/s), m4a (AAC) and ogg
+# (Vorbis) loop a short encoded piece without re-encoding; flac (white noise, about half the raw
+# rate) is encoded in full. The divisors are the bytes per second each comes to, container
+# included; for m4a and ogg, whose encoders pick their own rate for noise, the piece's own.
 audio() { # <kind> <megabytes> <output>
     local kind=$1 bytes=$(($2 * mb)) out=$3
     case $kind in
@@ -45,6 +46,16 @@ audio() { # <kind> <megabytes> <output>
             -c:a wmav2 -b:a 192k "$tmp/base.wma"
         ff -stream_loop -1 -i "$tmp/base.wma" -t $((bytes / 34500)) -c copy -map_metadata -1 "$out"
         ;;
+    m4a | ogg)
+        local codec=aac base="$tmp/base.$kind" mux=()
+        # An MP4 index before the audio, where iTunes and most taggers keep it.
+        [ "$kind" = m4a ] && mux=(-movflags +faststart)
+        [ "$kind" = ogg ] && codec=libvorbis
+        [ -f "$base" ] || ff -f lavfi -i "anoisesrc=d=60:c=pink:r=44100:a=0.5" -ac 2 \
+            -c:a $codec -b:a 320k -map_metadata -1 "$base"
+        ff -stream_loop -1 -i "$base" -t $((bytes * 60 / $(stat -c %s "$base"))) -c copy \
+            -map_metadata -1 "${mux[@]}" "$out"
+        ;;
     flac)
         ff -f lavfi -i "anoisesrc=d=$((bytes / 97500)):c=white:r=44100:a=0.9" -ac 2 \
             -sample_fmt s16 -c:a flac -compression_level 0 -map_metadata -1 "$out"
@@ -52,13 +63,15 @@ audio() { # <kind> <megabytes> <output>
     esac
 }
 
-for kind in mp3 flac wma; do
+for kind in mp3 flac wma m4a ogg; do
     for size in 3 30 300; do
         target="$data/audio-${size}M.$kind"
         [ -f "$target" ] && continue
         echo "making $target"
         audio "$kind" $((size - 1)) "$tmp/plain.$kind"
-        if [ "$size" = 3 ] && [ ! -f "$data/audio-3M-cover10M.$kind" ]; then
+        # The memory probe measures these three kinds only.
+        if [ "$size" = 3 ] && [ "$kind" != m4a ] && [ "$kind" != ogg ] \
+            && [ ! -f "$data/audio-3M-cover10M.$kind" ]; then
             cp "$tmp/plain.$kind" "$tmp/big-cover.$kind"
             "$addcover" "$tmp/big-cover.$kind" "$data/cover-10M.jpg"
             mv "$tmp/big-cover.$kind" "$data/audio-3M-cover10M.$kind"
