@@ -10,8 +10,8 @@ namespace benchdata {
 // $TAGDESK_BENCH_DATA, else ${XDG_CACHE_HOME:-$HOME/.cache}/tagdesk-bench (made by make-files.sh).
 std::string dataDir();
 
-// A generated file: kind is mp3, flac or wma; size is 3M, 30M or 300M (each with a 1 MB
-// cover), or 3M-cover10M for the memory probe.
+// A generated file: kind is mp3, flac, wma, m4a or ogg; size is 3M, 30M or 300M (each with a
+// 1 MB cover), or 3M-cover10M for the memory probe (mp3, flac and wma only).
 std::string audioFile(const std::string &kind, const std::string &size);
 
 // A picture in the data folder: cover-1M.jpg (what the files hold), cover-grow.jpg (larger, so

@@ -1,10 +1,10 @@
 #!/usr/bin/env bash
 # make-files.sh <bench_addcover binary> [editor]
 # Makes the benchmark's audio files once and keeps them outside the repository, in
-# $TAGDESK_BENCH_DATA or ${XDG_CACHE_HOME:-$HOME/.cache}/tagdesk-bench (about 1 GB):
-#   audio-{3M,30M,300M}.{mp3,flac,wma}  tags and a 1 MB front cover, about that size in all
-#   audio-3M-cover10M.{mp3,flac,wma}    the same 3 MB of audio with a 10 MB cover
-#   audio-2M-cover3000.mp3              2 MB of audio with a 3000 x 3000 cover (the editor's)
+# $TAGDESK_BENCH_DATA or ${XDG_CACHE_HOME:-$HOME/.cache}/tagdesk-bench (about 1.6 GB):
+#   audio-{3M,30M,300M}.{mp3,flac,wma,m4a,ogg}  tags and a 1 MB front cover, about that size
+#   audio-3M-cover10M.{mp3,flac,wma}            the same 3 MB of audio with a 10 MB cover
+#   audio-2M-cover3000.mp3                      2 MB of audio with a 3000 x 3000 cover (the editor's)
 #   cover-1M.jpg, cover-grow.jpg (1.3 MB), cover-10M.jpg, cover-3000.jpg (3.7 MB)
 # With "editor", only the editor's file and its cover are made.
 # Files already there are kept; each new one is written under a temporary name first.
@@ -12,8 +12,8 @@ set -euo pipefail
 addcover=${1:?path of the bench_addcover binary}
 data=${TAGDESK_BENCH_DATA:-${XDG_CACHE_HOME:-$HOME/.cache}/tagdesk-bench}
 mkdir -p "$data"
-tmp="$data/tmp"
-mkdir -p "$tmp"
+# Each run its own scratch folder: the cache is shared, and so may be a run of this script.
+tmp=$(mktemp -d "$data/tmp.XXXXXX")
 trap 'rm -rf "$tmp"' EXIT
 
 ff() { nice ffmpeg -hide_banner -loglevel error -nostdin -y "$@"; }
@@ -35,9 +35,10 @@ if [ ! -f "$data/cover-3000.jpg" ]; then
 fi
 
 mb=1000000
-# Untagged audio of about <megabytes> MB. mp3 (320 kb/s) and wma (192 kb/s) loop a short encoded
-# piece without re-encoding; flac (white noise, about half the raw rate) is encoded in full. The
-# divisors are the bytes per second each comes to, container included.
+# Untagged audio of about <megabytes> MB. mp3 (320 kb/s), wma (192 kb/s), m4a (AAC) and ogg
+# (Vorbis) loop a short encoded piece without re-encoding; flac (white noise, about half the raw
+# rate) is encoded in full. The divisors are the bytes per second each comes to, container
+# included; for m4a and ogg, whose encoders pick their own rate for noise, the piece's own.
 audio() { # <kind> <megabytes> <output>
     local kind=$1 bytes=$(($2 * mb)) out=$3
     case $kind in
@@ -51,6 +52,16 @@ audio() { # <kind> <megabytes> <output>
         [ -f "$tmp/base.wma" ] || ff -f lavfi -i "anoisesrc=d=90:c=pink:r=44100:a=0.5" -ac 2 \
             -c:a wmav2 -b:a 192k "$tmp/base.wma"
         ff -stream_loop -1 -i "$tmp/base.wma" -t $((bytes / 34500)) -c copy -map_metadata -1 "$out"
+        ;;
+    m4a | ogg)
+        local codec=aac base="$tmp/base.$kind" mux=()
+        # An MP4 index before the audio, where iTunes and most taggers keep it.
+        [ "$kind" = m4a ] && mux=(-movflags +faststart)
+        [ "$kind" = ogg ] && codec=libvorbis
+        [ -f "$base" ] || ff -f lavfi -i "anoisesrc=d=60:c=pink:r=44100:a=0.5" -ac 2 \
+            -c:a $codec -b:a 320k -map_metadata -1 "$base"
+        ff -stream_loop -1 -i "$base" -t $((bytes * 60 / $(stat -c %s "$base"))) -c copy \
+            -map_metadata -1 "${mux[@]}" "$out"
         ;;
     flac)
         ff -f lavfi -i "anoisesrc=d=$((bytes / 97500)):c=white:r=44100:a=0.9" -ac 2 \
@@ -73,13 +84,15 @@ cover cover-1M.jpg 1072
 cover cover-grow.jpg 1200
 cover cover-10M.jpg 3320
 
-for kind in mp3 flac wma; do
+for kind in mp3 flac wma m4a ogg; do
     for size in 3 30 300; do
         target="$data/audio-${size}M.$kind"
         [ -f "$target" ] && continue
         echo "making $target"
         audio "$kind" $((size - 1)) "$tmp/plain.$kind"
-        if [ "$size" = 3 ] && [ ! -f "$data/audio-3M-cover10M.$kind" ]; then
+        # The memory probe measures these three kinds only.
+        if [ "$size" = 3 ] && [ "$kind" != m4a ] && [ "$kind" != ogg ] \
+            && [ ! -f "$data/audio-3M-cover10M.$kind" ]; then
             cp "$tmp/plain.$kind" "$tmp/big-cover.$kind"
             "$addcover" "$tmp/big-cover.$kind" "$data/cover-10M.jpg"
             mv "$tmp/big-cover.$kind" "$data/audio-3M-cover10M.$kind"

@@ -1,6 +1,6 @@
 // quillet's readTag and saveTag against the same work done straight on TagLib (taglibdirect),
-// on generated mp3, flac and wma files of about 3, 30 and 300 MB with a 1 MB cover. The files
-// come from bench/make-files.sh; bench/run.sh runs everything and prints the tables.
+// on generated mp3, flac, wma, m4a and ogg files of about 3, 30 and 300 MB with a 1 MB cover.
+// The files come from bench/make-files.sh; bench/run.sh runs everything and prints the tables.
 //
 // read/<kind>/<size>: readTag and the TagLib baseline called in turn, each call timed by the
 // thread's CPU clock; the order alternates between iterations. Both sides thus see the same
@@ -25,7 +25,7 @@
 
 namespace {
 
-const std::vector<std::string> kinds = {"mp3", "flac", "wma"};
+const std::vector<std::string> kinds = {"mp3", "flac", "wma", "m4a", "ogg"};
 
 double minimum(const std::vector<double> &values)
 {

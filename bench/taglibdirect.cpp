@@ -11,8 +11,14 @@
 #include <taglib/flacfile.h>
 #include <taglib/flacpicture.h>
 #include <taglib/id3v2tag.h>
+#include <taglib/mp4coverart.h>
+#include <taglib/mp4file.h>
+#include <taglib/mp4item.h>
+#include <taglib/mp4tag.h>
 #include <taglib/mpegfile.h>
 #include <taglib/tpropertymap.h>
+#include <taglib/vorbisfile.h>
+#include <taglib/xiphcomment.h>
 
 namespace taglibdirect {
 
@@ -43,16 +49,46 @@ TagLib::ID3v2::AttachedPictureFrame *mpegCover(TagLib::File *file)
     return last;
 }
 
-TagLib::FLAC::Picture *flacCover(TagLib::File *file)
+// The first front cover of a FLAC file's pictures or of a Xiph comment's METADATA_BLOCK_PICTURE.
+TagLib::FLAC::Picture *frontCover(const TagLib::List<TagLib::FLAC::Picture *> &pictures)
 {
-    auto *flac = dynamic_cast<TagLib::FLAC::File *>(file);
-    if (!flac)
-        return nullptr;
-    for (TagLib::FLAC::Picture *picture : flac->pictureList()) {
+    for (TagLib::FLAC::Picture *picture : pictures) {
         if (picture->type() == TagLib::FLAC::Picture::FrontCover)
             return picture;
     }
     return nullptr;
+}
+
+TagLib::FLAC::Picture *flacCover(TagLib::File *file)
+{
+    auto *flac = dynamic_cast<TagLib::FLAC::File *>(file);
+    return flac ? frontCover(flac->pictureList()) : nullptr;
+}
+
+TagLib::Ogg::XiphComment *vorbisComment(TagLib::File *file)
+{
+    auto *vorbis = dynamic_cast<TagLib::Ogg::Vorbis::File *>(file);
+    return vorbis ? vorbis->tag() : nullptr;
+}
+
+TagLib::MP4::Tag *mp4Tag(TagLib::File *file)
+{
+    auto *mp4 = dynamic_cast<TagLib::MP4::File *>(file);
+    return mp4 ? mp4->tag() : nullptr;
+}
+
+const TagLib::String &mp4CoverName()
+{
+    static const TagLib::String name("covr", TagLib::String::Latin1);
+    return name;
+}
+
+// The "covr" item's images, which have no picture types: the first is the cover.
+TagLib::MP4::CoverArtList mp4Covers(const TagLib::MP4::Tag *tag)
+{
+    if (!tag || !tag->contains(mp4CoverName()))
+        return TagLib::MP4::CoverArtList();
+    return tag->item(mp4CoverName()).toCoverArtList();
 }
 
 TagLib::ASF::Tag *asfTag(TagLib::File *file)
@@ -98,6 +134,14 @@ std::unique_ptr<char[]> readCover(TagLib::File *file, const std::string &extensi
         }
     } else if (extension == "flac") {
         if (const auto *picture = flacCover(file))
+            return copyCover(picture->data(), size);
+    } else if (extension == "m4a") {
+        const TagLib::MP4::CoverArtList covers = mp4Covers(mp4Tag(file));
+        if (!covers.isEmpty())
+            return copyCover(covers.front().data(), size);
+    } else if (extension == "ogg") {
+        TagLib::Ogg::XiphComment *comment = vorbisComment(file);
+        if (const auto *picture = comment ? frontCover(comment->pictureList()) : nullptr)
             return copyCover(picture->data(), size);
     }
     return nullptr;
@@ -193,6 +237,29 @@ bool save(const std::string &path, const Fields &fields, const char *cover, std:
                 picture = new TagLib::FLAC::Picture();
                 picture->setType(TagLib::FLAC::Picture::FrontCover);
                 flac->addPicture(picture);
+            }
+            picture->setMimeType("image/jpeg");
+            picture->setData(bytes);
+        } else if (extension == "m4a") {
+            TagLib::MP4::Tag *mp4 = mp4Tag(ref.file());
+            if (!mp4)
+                return false;
+            TagLib::MP4::CoverArtList covers = mp4Covers(mp4);
+            const TagLib::MP4::CoverArt cover(TagLib::MP4::CoverArt::JPEG, bytes);
+            if (covers.isEmpty())
+                covers.append(cover);
+            else
+                covers.front() = cover;
+            mp4->setItem(mp4CoverName(), TagLib::MP4::Item(covers));
+        } else if (extension == "ogg") {
+            TagLib::Ogg::XiphComment *comment = vorbisComment(ref.file());
+            if (!comment)
+                return false;
+            TagLib::FLAC::Picture *picture = frontCover(comment->pictureList());
+            if (!picture) {
+                picture = new TagLib::FLAC::Picture();
+                picture->setType(TagLib::FLAC::Picture::FrontCover);
+                comment->addPicture(picture);
             }
             picture->setMimeType("image/jpeg");
             picture->setData(bytes);
