@@ -117,7 +117,23 @@ TagLib::String toTagString(const std::wstring &text)
 
 std::wstring fromTagString(const TagLib::String &text)
 {
-    return fromUtf8(text.to8Bit(true));
+    // TagLib holds UTF-16 code units, one per wchar_t whatever its width: read straight from
+    // them, without a trip through UTF-8. A surrogate without its partner becomes U+FFFD.
+    std::wstring out;
+    out.reserve(text.size());
+    const auto end = text.end();
+    for (auto it = text.begin(); it != end; ++it) {
+        char32_t c = static_cast<char32_t>(*it) & 0xFFFF;
+        if (c >= 0xD800 && c <= 0xDBFF && it + 1 != end) {
+            const char32_t low = static_cast<char32_t>(*(it + 1)) & 0xFFFF;
+            if (low >= 0xDC00 && low <= 0xDFFF) {
+                c = 0x10000 + ((c - 0xD800) << 10) + (low - 0xDC00);
+                ++it;
+            }
+        }
+        appendWide(out, isSurrogate(c) ? replacementChar : c);
+    }
+    return out;
 }
 
 std::wstring extensionOf(const std::wstring &path)
