@@ -49,35 +49,6 @@ void appendWide(std::wstring &out, char32_t c)
     out += static_cast<wchar_t>(c);
 }
 
-// Decodes one UTF-8 sequence at text[i], advancing i; malformed input gives U+FFFD.
-char32_t nextUtf8(const std::string &text, std::size_t &i)
-{
-    const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(text[k]); };
-    const unsigned char lead = byte(i++);
-    if (lead < 0x80)
-        return lead;
-    int extra;
-    char32_t c;
-    char32_t min;
-    if ((lead & 0xE0) == 0xC0) {
-        extra = 1, c = lead & 0x1F, min = 0x80;
-    } else if ((lead & 0xF0) == 0xE0) {
-        extra = 2, c = lead & 0x0F, min = 0x800;
-    } else if ((lead & 0xF8) == 0xF0) {
-        extra = 3, c = lead & 0x07, min = 0x10000;
-    } else {
-        return replacementChar;
-    }
-    for (int k = 0; k < extra; ++k) {
-        if (i >= text.size() || (byte(i) & 0xC0) != 0x80)
-            return replacementChar;
-        c = (c << 6) | (byte(i++) & 0x3F);
-    }
-    if (c < min || c > 0x10FFFF || isSurrogate(c))
-        return replacementChar;
-    return c;
-}
-
 } // namespace
 
 std::string toUtf8(const std::wstring &text)
@@ -98,15 +69,6 @@ std::string toUtf8(const std::wstring &text)
         }
         appendUtf8(out, c);
     }
-    return out;
-}
-
-std::wstring fromUtf8(const std::string &text)
-{
-    std::wstring out;
-    out.reserve(text.size());
-    for (std::size_t i = 0; i < text.size();)
-        appendWide(out, nextUtf8(text, i));
     return out;
 }
 

@@ -12,7 +12,6 @@
 namespace quillet {
 
 std::string toUtf8(const std::wstring &text);
-std::wstring fromUtf8(const std::string &text);
 
 TagLib::String toTagString(const std::wstring &text);
 std::wstring fromTagString(const TagLib::String &text);
