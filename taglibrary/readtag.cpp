@@ -1,6 +1,7 @@
 #include "quillet.h"
 
 #include "covers.h"
+#include "save/readsource.h"
 #include "textconv.h"
 
 #include <algorithm>
@@ -98,8 +99,13 @@ void read(const std::wstring &path, tagstruct *tag)
     const std::wstring extension = quillet::extensionOf(path);
 
     std::wstring report;
+    // A save cut off in the middle is undone first; where it cannot be, the file is read as it
+    // was before that save.
+    const quillet::ReadSource source(nativePath);
     // The reference is scoped to this function: the file is closed before readTag returns.
-    const TagLib::FileRef ref(nativePath.fileName(), true, TagLib::AudioProperties::Average);
+    const TagLib::FileRef ref = source.stream()
+            ? TagLib::FileRef(source.stream(), true, TagLib::AudioProperties::Average)
+            : TagLib::FileRef(nativePath.fileName(), true, TagLib::AudioProperties::Average);
     if (ref.isNull())
         return;
 
