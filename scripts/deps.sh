@@ -10,9 +10,11 @@ TAGDESK_PACKAGES=(
     sqlite3
     fonts-dejavu-core
 )
-# The test command: symbol check, clang for the sanitizer-instrumented fuzz regression, and what
-# building TagLib 2 from its release source takes (scripts/taglib2.sh).
-TAGDESK_TEST_PACKAGES=(binutils clang libclang-rt-dev libutfcpp-dev zlib1g-dev xz-utils gpgv)
+# The test command: symbol check, clang for the sanitizer-instrumented fuzz regression, what
+# building TagLib 2 from its release source takes (scripts/taglib2.sh), and a FAT image mounted
+# through FUSE for the saving tests.
+TAGDESK_TEST_PACKAGES=(binutils clang libclang-rt-dev libutfcpp-dev zlib1g-dev xz-utils gpgv
+    dosfstools fusefat)
 # Benchmarks, and remaking the committed fixtures, fuzz seeds and icon.
 TAGDESK_TOOL_PACKAGES=(libbenchmark-dev ffmpeg imagemagick librsvg2-bin python3)
 
