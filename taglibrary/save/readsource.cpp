@@ -30,42 +30,57 @@ namespace quillet {
 
 namespace {
 
-bool exists(const Target &target, const std::string &name)
+bool exists(const std::string &path)
 {
     struct stat info;
-    return fstatat(AT_FDCWD, besideTarget(target, name).c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0
-            || errno != ENOENT;
+    return fstatat(AT_FDCWD, path.c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0 || errno != ENOENT;
 }
 
-Descriptor openFile(const Target &target)
+Descriptor openFile(const std::string &path)
 {
-    return Descriptor(open(target.path.c_str(), O_RDONLY | O_CLOEXEC));
+    return Descriptor(open(path.c_str(), O_RDONLY | O_CLOEXEC));
+}
+
+// Nearly always there is nothing beside the file, and no save can start to write it while the
+// lock is held: a few system calls, no resolving of the path. Only a path whose last part is a
+// symbolic link has its journal elsewhere.
+bool nothingBeside(const std::string &given, int file)
+{
+    struct stat named;
+    if (tryLock(file, Lock::Shared) == LockResult::Busy || lstat(given.c_str(), &named) != 0
+        || S_ISLNK(named.st_mode))
+        return false;
+    const std::size_t slash = given.rfind('/');
+    const std::string folder
+            = slash == std::string::npos ? std::string() : given.substr(0, slash + 1);
+    const std::string name = slash == std::string::npos ? given : given.substr(slash + 1);
+    return !exists(folder + journalName(name)) && !exists(folder + copyName(name));
 }
 
 } // namespace
 
 ReadSource::ReadSource(const NativePath &path)
 {
-    Target target;
-    if (!path.isValid() || !resolveTarget(path.native(), target))
-        return; // TagLib finds out for itself
-    Descriptor file = openFile(target);
-    if (!file.isOpen())
+    if (!path.isValid())
         return;
-    // Nearly always: nothing beside the file, which no save can now start to write.
-    if (tryLock(file.get(), Lock::Shared) != LockResult::Busy
-        && !exists(target, journalName(target.name)) && !exists(target, copyName(target.name))) {
+    Descriptor file = openFile(path.native());
+    if (!file.isOpen())
+        return; // TagLib finds out for itself
+    if (nothingBeside(path.native(), file.get())) {
         m_lock = file.release();
         return;
     }
     file.reset();
+    Target target;
+    if (!resolveTarget(path.native(), target))
+        return;
 
     // A save holds the file only while its journal is complete: the file as it was is then the
     // file with the journal laid over it, whatever that save has written so far.
     const timespec pause {0, 1000000};
     for (int attempt = 0; attempt < 100; ++attempt, nanosleep(&pause, nullptr)) {
         const Recovery recovery = recover(target);
-        file = openFile(target);
+        file = openFile(target.path);
         if (!file.isOpen())
             return;
         const bool held = tryLock(file.get(), Lock::Shared) == LockResult::Busy;
