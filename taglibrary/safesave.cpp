@@ -117,7 +117,13 @@ bool saveFile(const std::wstring &path, const FileEditor &edit)
     case Plan::Way::Copy:
         break;
     }
-    return replaceWithCopy(target, file.get(), stream, expected);
+    // Every save shows in the journal's name while it runs, one that writes a copy too.
+    const std::unique_ptr<Journal> running = Journal::createForCopy(target, file.get());
+    if (!running)
+        return false;
+    const bool replaced = replaceWithCopy(target, file.get(), stream, expected);
+    running->remove();
+    return replaced;
 }
 
 } // namespace quillet

@@ -16,6 +16,7 @@ namespace {
 
 constexpr char magic[8] = {'Q', 'U', 'I', 'L', 'L', 'E', 'T', 'J'};
 constexpr std::uint32_t formatVersion = 1;
+constexpr std::uint32_t guardsCopyFlag = 1;
 constexpr long long headerSize = 64;
 constexpr long long checksumAt = 56;
 constexpr long long recordHeaderSize = 16;
@@ -123,6 +124,17 @@ Journal::Journal(Descriptor fd, std::string path, std::string folder)
 std::unique_ptr<Journal> Journal::create(const Target &target, int file,
                                          const std::vector<Range> &ranges)
 {
+    return write(target, file, ranges, 0);
+}
+
+std::unique_ptr<Journal> Journal::createForCopy(const Target &target, int file)
+{
+    return write(target, file, {}, guardsCopyFlag);
+}
+
+std::unique_ptr<Journal> Journal::write(const Target &target, int file,
+                                        const std::vector<Range> &ranges, std::uint32_t flags)
+{
     struct stat original;
     if (fstat(file, &original) != 0)
         return nullptr;
@@ -142,7 +154,7 @@ std::unique_ptr<Journal> Journal::create(const Target &target, int file,
     unsigned char header[headerSize] = {};
     std::memcpy(header, magic, sizeof magic);
     putU32(header + 8, formatVersion);
-    putU32(header + 12, headerSize);
+    putU32(header + 12, flags);
     putU64(header + 16, static_cast<std::uint64_t>(original.st_dev));
     putU64(header + 24, static_cast<std::uint64_t>(original.st_ino));
     putU64(header + 32, static_cast<std::uint64_t>(original.st_size));
@@ -187,6 +199,7 @@ std::unique_ptr<Journal> Journal::create(const Target &target, int file,
         return nullptr;
     }
     journal->m_oldSize = original.st_size;
+    journal->m_guardsCopy = flags & guardsCopyFlag;
     syncFolder(target.folder);
     return journal;
 }
@@ -226,8 +239,9 @@ bool Journal::read(const struct stat &file)
     unsigned char header[headerSize];
     if (readAt(fd(), reinterpret_cast<char *>(header), headerSize, 0) != headerSize
         || std::memcmp(header, magic, sizeof magic) != 0 || getU32(header + 8) != formatVersion
-        || getU32(header + 12) != headerSize)
+        || (getU32(header + 12) & ~guardsCopyFlag) != 0)
         return false;
+    m_guardsCopy = getU32(header + 12) & guardsCopyFlag;
     const std::uint64_t oldSize = getU64(header + 32);
     const std::uint64_t count = getU64(header + 40);
     const std::uint64_t recordBytes = getU64(header + 48);
@@ -267,7 +281,7 @@ bool Journal::read(const struct stat &file)
         at += length;
         covered = static_cast<long long>(offset + size);
     }
-    if (at != end || sum.value() != getU64(header + checksumAt))
+    if (at != end || sum.value() != getU64(header + checksumAt) || (m_guardsCopy && count != 0))
         return false;
     m_oldSize = static_cast<long long>(oldSize);
     return true;

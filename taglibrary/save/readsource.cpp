@@ -36,66 +36,57 @@ bool exists(const std::string &path)
     return fstatat(AT_FDCWD, path.c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0 || errno != ENOENT;
 }
 
-Descriptor openFile(const std::string &path)
+// Every running save keeps a journal beside the file, and so does every save cut off. Where the
+// path's last part is no symbolic link, that is beside the path itself: one system call finds
+// that there is none, which is nearly always so.
+bool noJournalBeside(const NativePath &path)
 {
-    return Descriptor(open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    if (path.isSymbolicLink())
+        return false;
+    const std::string &given = path.native();
+    const std::size_t slash = given.rfind('/');
+    if (slash == std::string::npos)
+        return !exists(journalName(given));
+    return !exists(given.substr(0, slash + 1) + journalName(given.substr(slash + 1)));
 }
 
-// Nearly always there is nothing beside the file, and no save can start to write it while the
-// lock is held: a few system calls, no resolving of the path. Only a path whose last part is a
-// symbolic link has its journal elsewhere.
-bool nothingBeside(const std::string &given, int file)
+bool isTarget(int file, const Target &target)
 {
-    struct stat named;
-    if (tryLock(file, Lock::Shared) == LockResult::Busy || lstat(given.c_str(), &named) != 0
-        || S_ISLNK(named.st_mode))
-        return false;
-    const std::size_t slash = given.rfind('/');
-    const std::string folder
-            = slash == std::string::npos ? std::string() : given.substr(0, slash + 1);
-    const std::string name = slash == std::string::npos ? given : given.substr(slash + 1);
-    return !exists(folder + journalName(name)) && !exists(folder + copyName(name));
+    struct stat info;
+    return fstat(file, &info) == 0 && info.st_dev == target.file.st_dev
+            && info.st_ino == target.file.st_ino;
 }
 
 } // namespace
 
 ReadSource::ReadSource(const NativePath &path)
 {
-    if (!path.isValid())
-        return;
-    Descriptor file = openFile(path.native());
-    if (!file.isOpen())
-        return; // TagLib finds out for itself
-    if (nothingBeside(path.native(), file.get())) {
-        m_lock = file.release();
-        return;
-    }
-    file.reset();
     Target target;
-    if (!resolveTarget(path.native(), target))
+    if (!path.isValid() || noJournalBeside(path) || !resolveTarget(path.native(), target))
         return;
 
     // A save holds the file only while its journal is complete: the file as it was is then the
     // file with the journal laid over it, whatever that save has written so far.
     const timespec pause {0, 1000000};
+    Descriptor file;
     for (int attempt = 0; attempt < 100; ++attempt, nanosleep(&pause, nullptr)) {
         const Recovery recovery = recover(target);
-        file = openFile(target.path);
+        file.reset(open(target.path.c_str(), O_RDONLY | O_CLOEXEC));
         if (!file.isOpen())
             return;
         const bool held = tryLock(file.get(), Lock::Shared) == LockResult::Busy;
         std::unique_ptr<Journal> journal;
         const Journal::State state = Journal::find(target, journal);
-        const bool throughJournal = journal
-                && (state == Journal::State::Live
-                    || (state == Journal::State::Complete && recovery == Recovery::Blocked));
-        if (throughJournal) {
+        const bool tookEffect = journal && !journal->guardsCopy()
+                && (state == Journal::State::Live || state == Journal::State::Complete);
+        if (tookEffect && isTarget(file.get(), target)
+            && (state == Journal::State::Live || recovery == Recovery::Blocked)) {
             m_stream = std::make_unique<JournalView>(std::move(file), std::move(journal),
                                                      path.native());
             return;
         }
         // No journal that took effect: the file is whole, and held against new saves.
-        if (!held && state != Journal::State::Complete)
+        if (!held && !tookEffect)
             break;
     }
     m_lock = file.release();

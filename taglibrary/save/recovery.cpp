@@ -93,6 +93,12 @@ Recovery recover(const Target &target, std::unique_ptr<Journal> *complete)
     case Journal::State::Complete:
         break;
     }
+    if (journal->guardsCopy()) {
+        // A save that wrote a copy was cut off: the file itself was never written.
+        if (!mayRemove)
+            return copy;
+        return journal->takeOver() && journal->remove() ? copy : Recovery::Busy;
+    }
     // A save was cut off after its journal was complete: the file goes back to what it was.
     if (isWritable(target) && journal->takeOver() && apply(target, *journal) && journal->remove())
         return copy;
