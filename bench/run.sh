@@ -3,7 +3,7 @@
 # Builds the benchmarks (Release), makes the large audio files on first use (cached outside the
 # repository, see make-files.sh), runs every case and prints the tables: time per call of
 # readTag and saveTag against the same work straight on TagLib, the ratio, the 300 MB / 3 MB
-# ratio of readTag, and the peak memory of readTag with a 10 MB cover.
+# ratio of readTag, the bytes each save writes, and the peak memory of readTag with a 10 MB cover.
 # Example: bench/run.sh build/bench --benchmark_filter='read/.*'
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
