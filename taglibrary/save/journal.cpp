@@ -192,15 +192,18 @@ std::unique_ptr<Journal> Journal::write(const Target &target, int file,
             break;
     }
     putU64(header + checksumAt, sum.value());
+    journal->m_oldSize = original.st_size;
+    journal->m_guardsCopy = flags & guardsCopyFlag;
+    // The journal of a copy guards nothing on disk: lost in a crash, it only leaves the copy for
+    // the next save to remove.
     ok = ok && writeAt(journal->fd(), reinterpret_cast<const char *>(header), headerSize, 0)
-            && fsync(journal->fd()) == 0;
+            && (journal->m_guardsCopy || fsync(journal->fd()) == 0);
     if (!ok) {
         journal->remove();
         return nullptr;
     }
-    journal->m_oldSize = original.st_size;
-    journal->m_guardsCopy = flags & guardsCopyFlag;
-    syncFolder(target.folder);
+    if (!journal->m_guardsCopy)
+        syncFolder(target.folder);
     return journal;
 }
 
@@ -316,7 +319,8 @@ bool Journal::remove()
         return true; // gone already
     if (unlink(m_path.c_str()) != 0)
         return false;
-    syncFolder(m_folder);
+    if (!m_guardsCopy)
+        syncFolder(m_folder);
     return true;
 }
 
