@@ -117,7 +117,24 @@ TagLib::String toTagString(const std::wstring &text)
 
 std::wstring fromTagString(const TagLib::String &text)
 {
-    return fromUtf8(text.to8Bit(true));
+    // TagLib holds UTF-16 code units, one per wchar_t whatever its width: pairs are joined, and
+    // a lone surrogate becomes U+FFFD as it would through UTF-8.
+    const std::wstring units = text.toWString();
+    std::wstring out;
+    out.reserve(units.size());
+    for (std::size_t i = 0; i < units.size(); ++i) {
+        const char32_t c = static_cast<char32_t>(units[i]) & 0xFFFF;
+        if (c >= 0xD800 && c <= 0xDBFF && i + 1 < units.size()) {
+            const char32_t low = static_cast<char32_t>(units[i + 1]) & 0xFFFF;
+            if (low >= 0xDC00 && low <= 0xDFFF) {
+                appendWide(out, 0x10000 + ((c - 0xD800) << 10) + (low - 0xDC00));
+                ++i;
+                continue;
+            }
+        }
+        appendWide(out, isSurrogate(c) ? replacementChar : c);
+    }
+    return out;
 }
 
 std::wstring extensionOf(const std::wstring &path)
