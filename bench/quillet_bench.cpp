@@ -7,7 +7,8 @@
 // state of a busy machine, and the counters give each side's median per call and their ratio.
 // save/<kind>/<size>/<change>/<who>, where who is quillet, taglib (in place, as TagLib saves)
 // or taglib+fsync (in place, then flushed to disk, which a crash-safe save must do as well).
-// Every save starts from a fresh, flushed copy of the file; only the call itself is timed.
+// Every save starts from a fresh, flushed copy of the file; only the call itself is timed. The
+// bytes each save writes are counted too (write_bytes of /proc/self/io).
 #include "benchdata.h"
 #include "quillet.h"
 #include "taglibdirect.h"
@@ -118,9 +119,26 @@ bool saveOnce(const std::string &who, const std::string &path, const Change &cha
     return ok && (who != "taglib+fsync" || benchdata::syncFile(path));
 }
 
+// Bytes this process has caused to be written to storage, or -1 where the system does not say.
+long long writtenBytes()
+{
+    std::FILE *io = std::fopen("/proc/self/io", "r");
+    if (!io)
+        return -1;
+    long long bytes = -1;
+    char line[128];
+    while (std::fgets(line, sizeof line, io)) {
+        if (std::sscanf(line, "write_bytes: %lld", &bytes) == 1)
+            break;
+    }
+    std::fclose(io);
+    return bytes;
+}
+
 void save(benchmark::State &state, const std::string &source, const std::string &who,
           const Change &change)
 {
+    double written = 0;
     const std::string work = benchdata::workDir() + "/save-" + std::to_string(::getpid()) + "."
             + source.substr(source.rfind('.') + 1);
     for (auto _ : state) {
@@ -128,9 +146,11 @@ void save(benchmark::State &state, const std::string &source, const std::string 
             state.SkipWithError("cannot copy the file");
             break;
         }
+        const long long writtenBefore = writtenBytes();
         const auto start = std::chrono::steady_clock::now();
         const bool ok = saveOnce(who, work, change);
         const auto stop = std::chrono::steady_clock::now();
+        written += static_cast<double>(writtenBytes() - writtenBefore);
         state.SetIterationTime(std::chrono::duration<double>(stop - start).count());
         if (!ok) {
             state.SkipWithError("save failed");
@@ -140,6 +160,8 @@ void save(benchmark::State &state, const std::string &source, const std::string 
         benchdata::syncFile(work);
     }
     ::unlink(work.c_str());
+    if (state.iterations() > 0)
+        state.counters["written_kib"] = written / 1024.0 / static_cast<double>(state.iterations());
 }
 
 // Collects each case's results while the console reporter prints as usual: for saves the
@@ -159,7 +181,7 @@ public:
                                                                          : 1e-6;
             Times &times = cases[run.run_name.function_name];
             times.real.push_back(run.GetAdjustedRealTime() * toMs);
-            for (const char *counter : {"quillet_ms", "taglib_ms", "ratio"}) {
+            for (const char *counter : {"quillet_ms", "taglib_ms", "ratio", "written_kib"}) {
                 const auto it = run.counters.find(counter);
                 if (it != run.counters.end())
                     times.counters[counter].push_back(it->second.value);
@@ -217,6 +239,16 @@ std::string factor(double value)
     return text;
 }
 
+std::string kib(double value)
+{
+    char text[32];
+    if (value < 0)
+        std::snprintf(text, sizeof text, "%12s", "-");
+    else
+        std::snprintf(text, sizeof text, "%12.0f", value);
+    return text;
+}
+
 std::string ratio(double a, double b)
 {
     return a < 0 || b <= 0 ? factor(-1.0) : factor(a / b);
@@ -238,9 +270,10 @@ void printTables(const CollectingReporter &reporter)
                         size == std::string("300M") ? ratio(ours, small).c_str() : "");
         }
     }
-    std::printf("\nsaveTag (wall-clock ms per call, best of the repetitions)\n");
-    std::printf("%-20s %10s %10s %7s %12s %7s\n", "case", "quillet", "taglib", "ratio",
-                "taglib+fsync", "ratio");
+    std::printf(
+            "\nsaveTag (wall-clock ms per call, best of the repetitions; KiB written per call)\n");
+    std::printf("%-20s %10s %10s %7s %12s %7s %12s %12s\n", "case", "quillet", "taglib", "ratio",
+                "taglib+fsync", "ratio", "quillet KiB", "taglib KiB");
     for (const std::string &kind : kinds) {
         for (const std::string size : {"3M", "300M"}) {
             for (const std::string change : {"fits", "grow"}) {
@@ -248,9 +281,13 @@ void printTables(const CollectingReporter &reporter)
                 const double ours = reporter.bestReal(base + "/quillet");
                 const double theirs = reporter.bestReal(base + "/taglib");
                 const double durable = reporter.bestReal(base + "/taglib+fsync");
-                std::printf("%-20s %s %s %s %12s %s\n", (kind + " " + size + " " + change).c_str(),
-                            cell(ours).c_str(), cell(theirs).c_str(), ratio(ours, theirs).c_str(),
-                            cell(durable).c_str(), ratio(ours, durable).c_str());
+                const double ourKiB = reporter.counter(base + "/quillet", "written_kib");
+                const double theirKiB = reporter.counter(base + "/taglib+fsync", "written_kib");
+                std::printf("%-20s %s %s %s %12s %s %12s %12s\n",
+                            (kind + " " + size + " " + change).c_str(), cell(ours).c_str(),
+                            cell(theirs).c_str(), ratio(ours, theirs).c_str(),
+                            cell(durable).c_str(), ratio(ours, durable).c_str(),
+                            kib(ourKiB).c_str(), kib(theirKiB).c_str());
             }
         }
     }

@@ -3,9 +3,9 @@
 # Builds the benchmarks (Release), makes the large audio files on first use (cached outside the
 # repository, see make-files.sh), runs every case and prints the tables: time per call of
 # readTag and saveTag against the same work straight on TagLib, the ratio, the 300 MB / 3 MB
-# ratio of readTag, the peak memory of readTag with a 10 MB cover, the editor's Open of an mp3
-# with a 3000 x 3000 cover against readTag alone, and the throughput of `quillet show --json`
-# against Python's mutagen over 2000 small MP3s (cli-vs-mutagen.sh).
+# ratio of readTag, the bytes each save writes, the peak memory of readTag with a 10 MB cover, the
+# editor's Open of an mp3 with a 3000 x 3000 cover against readTag alone, and the throughput of
+# `quillet show --json` against Python's mutagen over 2000 small MP3s (cli-vs-mutagen.sh).
 # Example: bench/run.sh build/bench --benchmark_filter='read/.*'
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)

@@ -15,9 +15,10 @@ TAGDESK_PACKAGES=(
 TAGDESK_PACKAGE_PACKAGES=(dpkg-dev file)
 # The test command: symbol check, clang for the sanitizer-instrumented fuzz regression, the
 # validators of the desktop entry and the AppStream metadata, what building TagLib 2 from its
-# release source takes (scripts/taglib2.sh), and what making and checking the package takes.
+# release source takes (scripts/taglib2.sh), a FAT image mounted through FUSE for the saving
+# tests, and what making and checking the package takes.
 TAGDESK_TEST_PACKAGES=(binutils clang libclang-rt-dev desktop-file-utils appstream libutfcpp-dev
-    zlib1g-dev xz-utils gpgv "${TAGDESK_PACKAGE_PACKAGES[@]}")
+    zlib1g-dev xz-utils gpgv dosfstools fusefat "${TAGDESK_PACKAGE_PACKAGES[@]}")
 # Benchmarks (mutagen: the baseline of bench/cli-vs-mutagen.sh), remaking the committed
 # fixtures, fuzz seeds and icon, and trying the package on a fresh Debian (scripts/try-install.sh).
 TAGDESK_TOOL_PACKAGES=(libbenchmark-dev ffmpeg imagemagick librsvg2-bin python3 python3-mutagen

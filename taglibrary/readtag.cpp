@@ -2,6 +2,7 @@
 
 #include "fields.h"
 #include "formats.h"
+#include "save/readsource.h"
 #include "taglibcompat.h"
 #include "textconv.h"
 
@@ -80,8 +81,13 @@ void read(const std::wstring &path, tagstruct *tag)
         return;
 
     std::wstring report;
+    // A save cut off in the middle is undone first; where it cannot be, the file is read as it
+    // was before that save.
+    const quillet::ReadSource source(nativePath);
     // The reference is scoped to this function: the file is closed before readTag returns.
-    const TagLib::FileRef ref(nativePath.fileName(), true, TagLib::AudioProperties::Average);
+    const TagLib::FileRef ref = source.stream()
+            ? TagLib::FileRef(source.stream(), true, TagLib::AudioProperties::Average)
+            : TagLib::FileRef(nativePath.fileName(), true, TagLib::AudioProperties::Average);
     if (ref.isNull())
         return;
 

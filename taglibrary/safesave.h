@@ -17,15 +17,16 @@ namespace quillet {
 using FileEditor = std::function<bool(TagLib::FileRef &ref, TagLib::IOStream &content)>;
 
 // Opens the file at path through TagLib, lets edit change it and writes the result. On POSIX
-// systems the new content goes to a hidden copy in the same folder (".<name>.quillet-XXXXXX"),
-// which is checked, flushed and renamed over the file: at every moment the file is either the
-// old one or the complete new one. A file with several hard links is written in place instead,
-// so that all its names keep showing one file. A symbolic link is followed and kept.
+// systems only what changed is written: in place, under a rollback journal beside the file
+// (".<name>.quillet-journal"), where every original byte keeps its offset; else as a complete,
+// checked copy (".<name>.quillet-copy") renamed over the file. A file with several hard links,
+// or another's in a sticky folder, is not replaced: it is rewritten in place under a journal
+// that holds all of it that changes. Either way, after a crash the next readTag or saveTag finds
+// the file old or new. A symbolic link is followed and kept.
 //
 // Returns false, with the file as it was, when the file is not a regular file, when it or its
-// folder is read-only, when edit refuses, or when any read, write or check fails. A copy left
-// behind by a process killed before the rename is removed by a later save of the same file once it
-// is some minutes old.
+// folder is read-only, when another save of it is running, when edit refuses, or when any read,
+// write or check fails.
 bool saveFile(const std::wstring &path, const FileEditor &edit);
 
 // True when TagLib found an audio stream in the opened file: audio properties with a sample

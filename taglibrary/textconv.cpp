@@ -122,7 +122,22 @@ bool NativePath::isRegularFile() const
     return _wstat64(m_native.c_str(), &info) == 0 && (info.st_mode & _S_IFMT) == _S_IFREG;
 #else
     struct stat info;
-    return stat(m_native.c_str(), &info) == 0 && S_ISREG(info.st_mode);
+    if (lstat(m_native.c_str(), &info) != 0)
+        return false;
+    m_link = S_ISLNK(info.st_mode);
+    return (!m_link || stat(m_native.c_str(), &info) == 0) && S_ISREG(info.st_mode);
+#endif
+}
+
+bool NativePath::isSymbolicLink() const
+{
+#ifdef _WIN32
+    return false;
+#else
+    struct stat info;
+    if (m_link < 0 && m_valid && lstat(m_native.c_str(), &info) == 0)
+        m_link = S_ISLNK(info.st_mode);
+    return m_link > 0;
 #endif
 }
 

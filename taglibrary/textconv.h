@@ -30,6 +30,9 @@ public:
     // True for a regular file, after following symbolic links: never a FIFO, a device or a
     // socket, which TagLib would open (and a FIFO would keep it waiting for a writer).
     bool isRegularFile() const;
+    // True when the path's last part is a symbolic link; known without a further system call
+    // once isRegularFile() has looked.
+    bool isSymbolicLink() const;
     TagLib::FileName fileName() const { return m_native.c_str(); }
 #ifdef _WIN32
     const std::wstring &native() const
@@ -50,6 +53,7 @@ private:
     std::string m_native;
 #endif
     bool m_valid;
+    mutable int m_link = -1; // unknown, or whether the last part is a symbolic link
 };
 
 } // namespace quillet

@@ -1,6 +1,16 @@
 #include "savetesting.h"
 
 #include <QCryptographicHash>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+
+#include <csignal>
+
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <taglib/aifffile.h>
 #include <taglib/apefile.h>
@@ -9,6 +19,7 @@
 #include <taglib/asfpicture.h>
 #include <taglib/asftag.h>
 #include <taglib/attachedpictureframe.h>
+#include <taglib/audioproperties.h>
 #include <taglib/fileref.h>
 #include <taglib/flacfile.h>
 #include <taglib/flacpicture.h>
@@ -312,6 +323,117 @@ int save(const QString &path, tagstruct tag, const QByteArray &picture)
     tag.picture = buffer.isEmpty() ? nullptr : buffer.data();
     tag.pictureSize = static_cast<std::int32_t>(buffer.size());
     return saveTag(wide(path), &tag);
+}
+
+QStringList entriesOf(const QString &folder)
+{
+    QStringList entries = QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System
+                                                 | QDir::NoDotAndDotDot);
+    entries.sort();
+    return entries;
+}
+
+struct stat statOf(const QString &path)
+{
+    struct stat info = {};
+    lstat(QFile::encodeName(path).constData(), &info);
+    return info;
+}
+
+bool setMode(const QString &path, mode_t mode)
+{
+    return chmod(QFile::encodeName(path).constData(), mode) == 0;
+}
+
+bool makeLongMpeg(const QString &path, qint64 size, const QByteArray &cover)
+{
+    TagLib::ID3v2::Tag tag;
+    tag.setTitle("old title");
+    if (!cover.isEmpty()) {
+        auto *frame = new TagLib::ID3v2::AttachedPictureFrame;
+        frame->setMimeType("image/jpeg");
+        frame->setType(TagLib::ID3v2::AttachedPictureFrame::FrontCover);
+        frame->setPicture(byteVector(cover));
+        tag.addFrame(frame);
+    }
+    const TagLib::ByteVector rendered = tag.render();
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        return false;
+    file.write(rendered.data(), rendered.size());
+    QByteArray frame(417, '\0');
+    frame[0] = '\xFF';
+    frame[1] = '\xFB';
+    frame[2] = '\x90';
+    frame[3] = '\x64';
+    const QByteArray block = frame.repeated(256);
+    while (file.size() < size) {
+        if (file.write(block) != block.size())
+            return false;
+    }
+    return file.flush();
+}
+
+int lengthInMilliseconds(const QString &path)
+{
+    const TagLib::MPEG::File file(nativeName(path).constData(), true);
+    return file.audioProperties() ? file.audioProperties()->lengthInMilliseconds() : -1;
+}
+
+bool runUntil(const std::function<int()> &work, const std::function<bool(qint64)> &stop)
+{
+    const pid_t child = fork();
+    if (child < 0)
+        return false;
+    if (child == 0)
+        _exit(work());
+    QElapsedTimer clock;
+    clock.start();
+    for (;;) {
+        int status = 0;
+        if (waitpid(child, &status, WNOHANG) == child)
+            return true;
+        if (stop(clock.elapsed()))
+            break;
+        usleep(100);
+    }
+    kill(child, SIGKILL);
+    waitpid(child, nullptr, 0);
+    return false;
+}
+
+int holdLock(const QString &path, bool exclusive)
+{
+    const int fd = open(QFile::encodeName(path).constData(),
+                        (exclusive ? O_RDWR : O_RDONLY) | O_CLOEXEC);
+    struct flock lock = {};
+    lock.l_type = exclusive ? F_WRLCK : F_RDLCK;
+    lock.l_whence = SEEK_SET;
+    if (fd >= 0 && fcntl(fd, F_OFD_SETLK, &lock) == 0)
+        return fd;
+    if (fd >= 0)
+        close(fd);
+    return -1;
+}
+
+namespace {
+
+QString beside(const QString &path, const QString &suffix)
+{
+    const QFileInfo info(path);
+    return info.absolutePath() + QStringLiteral("/.") + info.fileName() + suffix;
+}
+
+} // namespace
+
+QString journalOf(const QString &path)
+{
+    return beside(path, QStringLiteral(".quillet-journal"));
+}
+
+QString copyOf(const QString &path)
+{
+    return beside(path, QStringLiteral(".quillet-copy"));
 }
 
 } // namespace testsupport

@@ -9,6 +9,10 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+
+#include <sys/stat.h>
+
 #include <taglib/tbytevector.h>
 
 #include "quillet.h"
@@ -65,6 +69,30 @@ extern const QString recordTitle;
 
 // Calls saveTag with picture as the new cover (none when empty).
 int save(const QString &path, tagstruct tag, const QByteArray &picture = QByteArray());
+
+// Every entry of a folder, hidden ones included, sorted.
+QStringList entriesOf(const QString &folder);
+// lstat of path; zeros when there is none.
+struct stat statOf(const QString &path);
+bool setMode(const QString &path, mode_t mode);
+
+// An MP3 file of `size` bytes or a little more: an ID3v2 tag with a title, the cover when one
+// is given, and TagLib's padding; then silent MPEG-1 Layer III frames (128 kbit/s, 44.1 kHz)
+// without a Xing header, so that TagLib takes the length from the size of the stream.
+bool makeLongMpeg(const QString &path, qint64 size, const QByteArray &cover = QByteArray());
+int lengthInMilliseconds(const QString &path);
+
+// Runs work in a forked child and kills it once stop (given the milliseconds since the start)
+// says so. True when the child finished first.
+bool runUntil(const std::function<int()> &work, const std::function<bool(qint64)> &stop);
+
+// Holds an advisory lock on path as a running save (exclusive) or a reader (shared) does: an
+// open file description lock on the whole file. Returns the descriptor to close, or -1.
+int holdLock(const QString &path, bool exclusive);
+
+// The names a save keeps beside the file at path while it runs.
+QString journalOf(const QString &path);
+QString copyOf(const QString &path);
 
 } // namespace testsupport
 

@@ -1,0 +1,31 @@
+// What a saved file must still be before it may take the old one's place: the same kind of
+// file, with the same audio.
+#ifndef QUILLET_SAVE_CHECK_H
+#define QUILLET_SAVE_CHECK_H
+
+#include <typeinfo>
+
+namespace TagLib {
+class FileRef;
+}
+
+namespace quillet {
+
+class EditStream;
+
+struct Expectation
+{
+    const std::type_info *kind = nullptr;
+    bool hasAudio = false;
+    int sampleRate = 0;
+    int lengthInMilliseconds = 0;
+};
+
+Expectation expectationOf(const TagLib::FileRef &ref);
+
+// Opens content through TagLib again, as the file's own name would, and compares.
+bool meets(EditStream &content, const Expectation &expected);
+
+} // namespace quillet
+
+#endif // QUILLET_SAVE_CHECK_H

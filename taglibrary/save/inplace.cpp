@@ -1,0 +1,119 @@
+#include "inplace.h"
+
+#include "editstream.h"
+#include "fileio.h"
+#include "journal.h"
+
+#include <algorithm>
+#include <cerrno>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace quillet {
+
+namespace {
+
+// Readers hold the file for the moments a read takes; a save that copies a large file, a
+// little longer.
+constexpr int lockTimeoutMs = 20000;
+
+bool stillNamed(const Target &target, int file)
+{
+    struct stat named;
+    struct stat mine;
+    return stat(target.path.c_str(), &named) == 0 && fstat(file, &mine) == 0
+            && named.st_dev == mine.st_dev && named.st_ino == mine.st_ino;
+}
+
+// Makes room for a file that grows before anything of it is overwritten, so that a full disk
+// or a size limit is met while the file is whole.
+bool reserve(int fd, long long oldSize, long long newSize)
+{
+    if (newSize <= oldSize)
+        return true;
+    const int error = posix_fallocate(fd, static_cast<off_t>(oldSize),
+                                      static_cast<off_t>(newSize - oldSize));
+    if (error == 0 || error == EOPNOTSUPP || error == ENOSYS || error == EINVAL)
+        return true; // nothing reserved: the writes themselves will tell
+    (void)!ftruncate(fd, static_cast<off_t>(oldSize));
+    return false;
+}
+
+// Everything from start on, rewritten: TagLib's bytes from memory, the original's from the
+// journal where they lay at or past start (those are overwritten), else from the file.
+bool rewriteFrom(long long start, int file, const EditStream &stream, const Journal &journal)
+{
+    const long long kept = journal.records().empty() ? 0 : journal.records().front().at;
+    long long position = 0;
+    for (const EditStream::Piece &piece : stream.pieces()) {
+        const long long end = position + piece.size;
+        const long long skip = std::max(0LL, start - position);
+        if (skip < piece.size) {
+            const long long at = position + skip;
+            const long long count = piece.size - skip;
+            const long long from = piece.offset + skip;
+            bool ok;
+            if (piece.added) {
+                ok = writeAt(file, stream.added().data() + from, count, at);
+            } else {
+                const long long fromFile = std::clamp(start - from, 0LL, count);
+                ok = copyRange(file, from, file, at, fromFile)
+                        && copyRange(journal.fd(), kept + (from + fromFile - start), file,
+                                     at + fromFile, count - fromFile);
+            }
+            if (!ok)
+                return false;
+        }
+        position = end;
+    }
+    return true;
+}
+
+bool writeChanges(const Plan &plan, int file, const EditStream &stream, const Journal &journal)
+{
+    if (plan.way == Plan::Way::Rewrite) {
+        const long long start = plan.saved.empty() ? plan.oldSize : plan.saved.front().offset;
+        if (!rewriteFrom(start, file, stream, journal))
+            return false;
+    } else {
+        for (const Write &write : plan.writes) {
+            if (!writeAt(file, write.data, write.size, write.offset))
+                return false;
+        }
+    }
+    struct stat info;
+    if (fstat(file, &info) != 0)
+        return false;
+    return (info.st_size == plan.newSize || ftruncate(file, static_cast<off_t>(plan.newSize)) == 0)
+            && fsync(file) == 0;
+}
+
+} // namespace
+
+bool writeInPlace(const Target &target, int file, const EditStream &stream, const Plan &plan,
+                  const Expectation &expected)
+{
+    const std::unique_ptr<Journal> journal = Journal::create(target, file, plan.saved);
+    if (!journal)
+        return false;
+    // The file may have been replaced while this save read it: its change would be lost.
+    if (!waitForLock(file, Lock::Exclusive, lockTimeoutMs) || !stillNamed(target, file)
+        || !reserve(file, plan.oldSize, plan.newSize)) {
+        journal->remove();
+        return false;
+    }
+    bool ok = writeChanges(plan, file, stream, *journal);
+    if (ok) {
+        EditStream written(file, plan.newSize, stream.name());
+        ok = meets(written, expected);
+    }
+    // A journal that stayed would take the file back to its old content at the next access.
+    if (ok && journal->remove())
+        return true;
+    if (journal->applyTo(file))
+        journal->remove();
+    return false;
+}
+
+} // namespace quillet

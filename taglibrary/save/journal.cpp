@@ -1,0 +1,342 @@
+#include "journal.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <climits>
+#include <cstdint>
+#include <cstring>
+#include <utility>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace quillet {
+
+namespace {
+
+constexpr char magic[8] = {'Q', 'U', 'I', 'L', 'L', 'E', 'T', 'J'};
+constexpr std::uint32_t formatVersion = 1;
+constexpr std::uint32_t guardsCopyFlag = 1;
+constexpr long long headerSize = 64;
+constexpr long long checksumAt = 56;
+constexpr long long recordHeaderSize = 16;
+constexpr long long chunkSize = 1 << 20;
+
+void putU32(unsigned char *at, std::uint32_t value)
+{
+    for (int i = 0; i < 4; ++i)
+        at[i] = static_cast<unsigned char>(value >> (8 * i));
+}
+
+void putU64(unsigned char *at, std::uint64_t value)
+{
+    for (int i = 0; i < 8; ++i)
+        at[i] = static_cast<unsigned char>(value >> (8 * i));
+}
+
+std::uint32_t getU32(const unsigned char *at)
+{
+    std::uint32_t value = 0;
+    for (int i = 3; i >= 0; --i)
+        value = (value << 8) | at[i];
+    return value;
+}
+
+std::uint64_t getU64(const unsigned char *at)
+{
+    std::uint64_t value = 0;
+    for (int i = 7; i >= 0; --i)
+        value = (value << 8) | at[i];
+    return value;
+}
+
+// 64-bit FNV-1a over little-endian 8-byte words: a word changed anywhere changes the sum, and
+// it keeps up with the disk.
+class Checksum
+{
+public:
+    void add(const void *data, long long count)
+    {
+        const auto *bytes = static_cast<const unsigned char *>(data);
+        while (count > 0) {
+            if (m_pending == 0 && count >= 8) {
+                m_hash = (m_hash ^ getU64(bytes)) * prime;
+                bytes += 8;
+                count -= 8;
+                continue;
+            }
+            m_word[m_pending++] = *bytes++;
+            --count;
+            if (m_pending == 8) {
+                m_hash = (m_hash ^ getU64(m_word)) * prime;
+                m_pending = 0;
+            }
+        }
+    }
+    std::uint64_t value() const
+    {
+        std::uint64_t hash = m_hash;
+        for (unsigned int i = 0; i < m_pending; ++i)
+            hash = (hash ^ m_word[i]) * prime;
+        return (hash ^ m_pending) * prime;
+    }
+
+private:
+    static constexpr std::uint64_t prime = 0x100000001b3ULL;
+    std::uint64_t m_hash = 0xcbf29ce484222325ULL;
+    unsigned char m_word[8] = {};
+    unsigned int m_pending = 0;
+};
+
+// Only someone who could have written the file may have its bytes written back: the journal's
+// owner is root, this process, the file's owner, or a member of a group that may write it.
+bool trustworthy(const struct stat &journal, const struct stat &file)
+{
+    return journal.st_uid == 0 || journal.st_uid == geteuid() || journal.st_uid == file.st_uid
+            || ((file.st_mode & S_IWGRP) && journal.st_gid == file.st_gid)
+            || (file.st_mode & S_IWOTH);
+}
+
+// The journal lies beside the file, on its file system: where that now has another device
+// number than the journal records (mounted again), only the inode can tell.
+bool namesFile(const struct stat &journal, std::uint64_t device, std::uint64_t inode,
+               const struct stat &file)
+{
+    if (inode != static_cast<std::uint64_t>(file.st_ino))
+        return false;
+    return device != static_cast<std::uint64_t>(journal.st_dev)
+            || device == static_cast<std::uint64_t>(file.st_dev);
+}
+
+bool sameFile(const struct stat &a, const struct stat &b)
+{
+    return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
+} // namespace
+
+Journal::Journal(Descriptor fd, std::string path, std::string folder)
+    : m_fd(std::move(fd))
+    , m_path(std::move(path))
+    , m_folder(std::move(folder))
+{ }
+
+std::unique_ptr<Journal> Journal::create(const Target &target, int file,
+                                         const std::vector<Range> &ranges)
+{
+    return write(target, file, ranges, 0);
+}
+
+std::unique_ptr<Journal> Journal::createForCopy(const Target &target, int file)
+{
+    return write(target, file, {}, guardsCopyFlag);
+}
+
+std::unique_ptr<Journal> Journal::write(const Target &target, int file,
+                                        const std::vector<Range> &ranges, std::uint32_t flags)
+{
+    struct stat original;
+    if (fstat(file, &original) != 0)
+        return nullptr;
+    const std::string path = besideTarget(target, journalName(target.name));
+    // As readable as the file: a reader that cannot apply it still reads the file through it.
+    const mode_t mode = (original.st_mode & 0666) | S_IRUSR | S_IWUSR;
+    Descriptor fd(open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode));
+    if (!fd.isOpen())
+        return nullptr;
+    std::unique_ptr<Journal> journal(new Journal(std::move(fd), path, target.folder));
+    // Between the creation and the lock, another process may take the new, empty journal for
+    // a stale one: it then holds it, or has removed it.
+    if (tryLock(journal->fd(), Lock::Exclusive) == LockResult::Busy || !journal->stillNamed())
+        return nullptr;
+    (void)!fchmod(journal->fd(), mode); // past the umask; not worth failing for
+
+    unsigned char header[headerSize] = {};
+    std::memcpy(header, magic, sizeof magic);
+    putU32(header + 8, formatVersion);
+    putU32(header + 12, flags);
+    putU64(header + 16, static_cast<std::uint64_t>(original.st_dev));
+    putU64(header + 24, static_cast<std::uint64_t>(original.st_ino));
+    putU64(header + 32, static_cast<std::uint64_t>(original.st_size));
+    long long recordBytes = 0;
+    for (const Range &range : ranges)
+        recordBytes += recordHeaderSize + range.size;
+    putU64(header + 40, ranges.size());
+    putU64(header + 48, static_cast<std::uint64_t>(recordBytes));
+    Checksum sum;
+    sum.add(header, checksumAt);
+
+    // The records first, the header last: until the header is written, nothing reads as a
+    // journal, and the checksum tells whether the rest reached the disk.
+    std::vector<char> buffer;
+    long long at = headerSize;
+    bool ok = true;
+    for (const Range &range : ranges) {
+        unsigned char recordHeader[recordHeaderSize];
+        putU64(recordHeader, static_cast<std::uint64_t>(range.offset));
+        putU64(recordHeader + 8, static_cast<std::uint64_t>(range.size));
+        sum.add(recordHeader, recordHeaderSize);
+        ok = writeAt(journal->fd(), reinterpret_cast<const char *>(recordHeader), recordHeaderSize,
+                     at);
+        journal->m_records.push_back({range.offset, range.size, at + recordHeaderSize});
+        at += recordHeaderSize;
+        buffer.resize(static_cast<std::size_t>(std::min(range.size, chunkSize)));
+        for (long long done = 0; ok && done < range.size; done += chunkSize) {
+            const long long count = std::min(chunkSize, range.size - done);
+            ok = readAt(file, buffer.data(), count, range.offset + done) == count
+                    && writeAt(journal->fd(), buffer.data(), count, at);
+            sum.add(buffer.data(), count);
+            at += count;
+        }
+        if (!ok)
+            break;
+    }
+    putU64(header + checksumAt, sum.value());
+    journal->m_oldSize = original.st_size;
+    journal->m_guardsCopy = flags & guardsCopyFlag;
+    // The journal of a copy guards nothing on disk: lost in a crash, it only leaves the copy for
+    // the next save to remove.
+    ok = ok && writeAt(journal->fd(), reinterpret_cast<const char *>(header), headerSize, 0)
+            && (journal->m_guardsCopy || fsync(journal->fd()) == 0);
+    if (!ok) {
+        journal->remove();
+        return nullptr;
+    }
+    if (!journal->m_guardsCopy)
+        syncFolder(target.folder);
+    return journal;
+}
+
+Journal::State Journal::find(const Target &target, std::unique_ptr<Journal> &journal)
+{
+    journal.reset();
+    const std::string path = besideTarget(target, journalName(target.name));
+    Descriptor fd(open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+    if (!fd.isOpen()) {
+        if (errno == ENOENT)
+            return State::None;
+        return errno == ELOOP ? State::Stale : State::InTheWay;
+    }
+    struct stat info;
+    if (fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode))
+        return State::InTheWay;
+    std::unique_ptr<Journal> found(new Journal(std::move(fd), path, target.folder));
+    if (isLocked(found->fd())) {
+        // Its records are of use once it is complete: a reader then sees the file as it was.
+        if (found->read(target.file))
+            journal = std::move(found);
+        return State::Live;
+    }
+    const bool complete = found->read(target.file);
+    journal = std::move(found);
+    return complete ? State::Complete : State::Stale;
+}
+
+bool Journal::read(const struct stat &file)
+{
+    m_records.clear();
+    struct stat self;
+    if (fstat(fd(), &self) != 0 || self.st_nlink != 1 || !trustworthy(self, file)
+        || self.st_size < headerSize)
+        return false;
+    unsigned char header[headerSize];
+    if (readAt(fd(), reinterpret_cast<char *>(header), headerSize, 0) != headerSize
+        || std::memcmp(header, magic, sizeof magic) != 0 || getU32(header + 8) != formatVersion
+        || (getU32(header + 12) & ~guardsCopyFlag) != 0)
+        return false;
+    m_guardsCopy = getU32(header + 12) & guardsCopyFlag;
+    const std::uint64_t oldSize = getU64(header + 32);
+    const std::uint64_t count = getU64(header + 40);
+    const std::uint64_t recordBytes = getU64(header + 48);
+    if (!namesFile(self, getU64(header + 16), getU64(header + 24), file)
+        || oldSize > static_cast<std::uint64_t>(LLONG_MAX)
+        || recordBytes != static_cast<std::uint64_t>(self.st_size - headerSize)
+        || count > recordBytes / recordHeaderSize)
+        return false;
+
+    Checksum sum;
+    sum.add(header, checksumAt);
+    std::vector<char> buffer;
+    const long long end = self.st_size;
+    long long at = headerSize;
+    long long covered = 0; // records must not overlap, and stay within the old size
+    for (std::uint64_t i = 0; i < count; ++i) {
+        unsigned char recordHeader[recordHeaderSize];
+        if (readAt(fd(), reinterpret_cast<char *>(recordHeader), recordHeaderSize, at)
+            != recordHeaderSize)
+            return false;
+        sum.add(recordHeader, recordHeaderSize);
+        const std::uint64_t offset = getU64(recordHeader);
+        const std::uint64_t size = getU64(recordHeader + 8);
+        at += recordHeaderSize;
+        if (size == 0 || offset < static_cast<std::uint64_t>(covered) || offset > oldSize
+            || size > oldSize - offset || size > static_cast<std::uint64_t>(end - at))
+            return false;
+        const auto length = static_cast<long long>(size);
+        m_records.push_back({static_cast<long long>(offset), length, at});
+        buffer.resize(static_cast<std::size_t>(std::min(length, chunkSize)));
+        for (long long done = 0; done < length; done += chunkSize) {
+            const long long chunk = std::min(chunkSize, length - done);
+            if (readAt(fd(), buffer.data(), chunk, at + done) != chunk)
+                return false;
+            sum.add(buffer.data(), chunk);
+        }
+        at += length;
+        covered = static_cast<long long>(offset + size);
+    }
+    if (at != end || sum.value() != getU64(header + checksumAt) || (m_guardsCopy && count != 0))
+        return false;
+    m_oldSize = static_cast<long long>(oldSize);
+    return true;
+}
+
+bool Journal::applyTo(int file) const
+{
+    for (const Record &record : m_records) {
+        if (!copyRange(fd(), record.at, file, record.offset, record.size))
+            return false;
+    }
+    return ftruncate(file, static_cast<off_t>(m_oldSize)) == 0 && fsync(file) == 0;
+}
+
+bool Journal::takeOver()
+{
+    // Exclusive where the journal opens for writing, else shared: either keeps a new save from
+    // locking the name's next journal while this one is removed.
+    Descriptor writable(open(m_path.c_str(), O_RDWR | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+    struct stat mine;
+    struct stat other;
+    if (writable.isOpen() && fstat(fd(), &mine) == 0 && fstat(writable.get(), &other) == 0
+        && sameFile(mine, other))
+        m_fd = std::move(writable);
+    const Lock kind = (fcntl(fd(), F_GETFL) & O_ACCMODE) == O_RDWR ? Lock::Exclusive : Lock::Shared;
+    return tryLock(fd(), kind) != LockResult::Busy && stillNamed();
+}
+
+bool Journal::remove()
+{
+    if (!stillNamed())
+        return true; // gone already
+    if (unlink(m_path.c_str()) != 0)
+        return false;
+    if (!m_guardsCopy)
+        syncFolder(m_folder);
+    return true;
+}
+
+bool Journal::stillNamed() const
+{
+    struct stat named;
+    struct stat mine;
+    return fstatat(AT_FDCWD, m_path.c_str(), &named, AT_SYMLINK_NOFOLLOW) == 0
+            && fstat(fd(), &mine) == 0 && sameFile(named, mine);
+}
+
+void removeIfLink(const std::string &path)
+{
+    struct stat info;
+    if (lstat(path.c_str(), &info) == 0 && S_ISLNK(info.st_mode))
+        unlink(path.c_str());
+}
+
+} // namespace quillet

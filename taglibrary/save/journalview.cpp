@@ -1,0 +1,84 @@
+#include "journalview.h"
+
+#include <algorithm>
+#include <climits>
+#include <cstring>
+#include <utility>
+
+namespace quillet {
+
+JournalView::JournalView(Descriptor file, std::unique_ptr<Journal> journal, std::string name)
+    : m_file(std::move(file))
+    , m_journal(std::move(journal))
+    , m_name(std::move(name))
+    , m_size(m_journal->oldSize())
+{ }
+
+TagLib::FileName JournalView::name() const
+{
+    return m_name.c_str();
+}
+
+TagLib::ByteVector JournalView::readBlock(BlockSize length)
+{
+    if (m_position >= m_size || length == 0)
+        return TagLib::ByteVector();
+    // A ByteVector counts its bytes in an unsigned int; a hostile size field can ask for more.
+    const long long count = std::min<long long>(
+            static_cast<long long>(std::min<BlockSize>(length, UINT_MAX)), m_size - m_position);
+    TagLib::ByteVector block(static_cast<unsigned int>(count), '\0');
+    char *out = block.data();
+    long long at = m_position;
+    const long long end = m_position + count;
+    // Records are in ascending order: the file's bytes between them, the journal's within.
+    bool ok = true;
+    for (const Journal::Record &record : m_journal->records()) {
+        if (!ok || at >= end)
+            break;
+        const long long recordEnd = record.offset + record.size;
+        if (recordEnd <= at)
+            continue;
+        if (record.offset > at) {
+            const long long gap = std::min(record.offset, end) - at;
+            ok = readAt(m_file.get(), out + (at - m_position), gap, at) == gap;
+            if (ok)
+                at += gap;
+        }
+        const long long take = std::min(recordEnd, end) - at;
+        if (ok && take > 0) {
+            const long long from = record.at + (at - record.offset);
+            ok = readAt(m_journal->fd(), out + (at - m_position), take, from) == take;
+            if (ok)
+                at += take;
+        }
+    }
+    if (ok && at < end && readAt(m_file.get(), out + (at - m_position), end - at, at) == end - at)
+        at = end;
+    block.resize(static_cast<unsigned int>(at - m_position));
+    m_position = at;
+    return block;
+}
+
+void JournalView::seek(StreamOffset offset, Position p)
+{
+    long long base = 0;
+    if (p == Current)
+        base = m_position;
+    else if (p == End)
+        base = m_size;
+    long long target;
+    if (!__builtin_add_overflow(base, static_cast<long long>(offset), &target) && target >= 0)
+        m_position = target;
+}
+
+StreamOffset JournalView::tell() const
+{
+    return static_cast<StreamOffset>(m_position);
+}
+
+StreamOffset JournalView::length()
+{
+    return static_cast<StreamOffset>(m_size);
+}
+
+} // namespace quillet

@@ -1,0 +1,104 @@
+#include "readsource.h"
+
+#include <taglib/tiostream.h>
+
+#ifdef _WIN32
+
+namespace quillet {
+
+// Windows saves in place as TagLib does, without a journal.
+ReadSource::ReadSource(const NativePath &) { }
+
+ReadSource::~ReadSource() = default;
+
+} // namespace quillet
+
+#else
+
+#    include "fileio.h"
+#    include "journalview.h"
+#    include "recovery.h"
+#    include "target.h"
+
+#    include <cerrno>
+#    include <ctime>
+
+#    include <fcntl.h>
+#    include <unistd.h>
+
+namespace quillet {
+
+namespace {
+
+bool exists(const std::string &path)
+{
+    struct stat info;
+    return fstatat(AT_FDCWD, path.c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0 || errno != ENOENT;
+}
+
+// Every running save keeps a journal beside the file, and so does every save cut off. Where the
+// path's last part is no symbolic link, that is beside the path itself: one system call finds
+// that there is none, which is nearly always so.
+bool noJournalBeside(const NativePath &path)
+{
+    if (path.isSymbolicLink())
+        return false;
+    const std::string &given = path.native();
+    const std::size_t slash = given.rfind('/');
+    if (slash == std::string::npos)
+        return !exists(journalName(given));
+    return !exists(given.substr(0, slash + 1) + journalName(given.substr(slash + 1)));
+}
+
+bool isTarget(int file, const Target &target)
+{
+    struct stat info;
+    return fstat(file, &info) == 0 && info.st_dev == target.file.st_dev
+            && info.st_ino == target.file.st_ino;
+}
+
+} // namespace
+
+ReadSource::ReadSource(const NativePath &path)
+{
+    Target target;
+    if (!path.isValid() || noJournalBeside(path) || !resolveTarget(path.native(), target))
+        return;
+
+    // A save holds the file only while its journal is complete: the file as it was is then the
+    // file with the journal laid over it, whatever that save has written so far.
+    const timespec pause {0, 1000000};
+    Descriptor file;
+    for (int attempt = 0; attempt < 100; ++attempt, nanosleep(&pause, nullptr)) {
+        const Recovery recovery = recover(target);
+        file.reset(open(target.path.c_str(), O_RDONLY | O_CLOEXEC));
+        if (!file.isOpen())
+            return;
+        const bool held = tryLock(file.get(), Lock::Shared) == LockResult::Busy;
+        std::unique_ptr<Journal> journal;
+        const Journal::State state = Journal::find(target, journal);
+        const bool tookEffect = journal && !journal->guardsCopy()
+                && (state == Journal::State::Live || state == Journal::State::Complete);
+        if (tookEffect && isTarget(file.get(), target)
+            && (state == Journal::State::Live || recovery == Recovery::Blocked)) {
+            m_stream = std::make_unique<JournalView>(std::move(file), std::move(journal),
+                                                     path.native());
+            return;
+        }
+        // No journal that took effect: the file is whole, and held against new saves.
+        if (!held && !tookEffect)
+            break;
+    }
+    m_lock = file.release();
+}
+
+ReadSource::~ReadSource()
+{
+    m_stream.reset();
+    if (m_lock >= 0)
+        close(m_lock);
+}
+
+} // namespace quillet
+
+#endif // _WIN32

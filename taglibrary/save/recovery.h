@@ -1,0 +1,27 @@
+// What readTag and saveTag do first with what a save may have left beside a file: a journal of a
+// save that was cut off is applied, one that never took effect is removed, and so is a copy that
+// no running save holds.
+#ifndef QUILLET_SAVE_RECOVERY_H
+#define QUILLET_SAVE_RECOVERY_H
+
+#include "journal.h"
+#include "target.h"
+
+#include <memory>
+
+namespace quillet {
+
+enum class Recovery {
+    Clean, // nothing beside the file, or what was there has been dealt with
+    Busy, // a running save holds a journal or a copy of the file
+    Blocked, // a journal that must be applied cannot be (the folder or the file cannot be
+             // written), or something that is not ours has a journal's name
+};
+
+// complete, when given, receives a complete journal that stays beside the file (Busy or
+// Blocked): the file as it was is the file with the journal's records laid over it.
+Recovery recover(const Target &target, std::unique_ptr<Journal> *complete = nullptr);
+
+} // namespace quillet
+
+#endif // QUILLET_SAVE_RECOVERY_H

@@ -1,0 +1,87 @@
+#include "target.h"
+
+#include <climits>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace quillet {
+
+bool resolveTarget(const std::string &given, Target &target)
+{
+    const std::unique_ptr<char, decltype(&std::free)> resolved(realpath(given.c_str(), nullptr),
+                                                               &std::free);
+    if (!resolved)
+        return false;
+    target.path = resolved.get();
+    const std::size_t slash = target.path.rfind('/');
+    if (slash == std::string::npos)
+        return false;
+    target.folder = slash == 0 ? std::string("/") : target.path.substr(0, slash);
+    target.name = target.path.substr(slash + 1);
+    return stat(target.path.c_str(), &target.file) == 0 && S_ISREG(target.file.st_mode)
+            && stat(target.folder.c_str(), &target.folderStat) == 0;
+}
+
+bool isWritable(const Target &target)
+{
+    const mode_t anyWrite = S_IWUSR | S_IWGRP | S_IWOTH;
+    return (target.file.st_mode & anyWrite) != 0 && (target.folderStat.st_mode & anyWrite) != 0
+            && faccessat(AT_FDCWD, target.path.c_str(), W_OK, AT_EACCESS) == 0
+            && faccessat(AT_FDCWD, target.folder.c_str(), W_OK | X_OK, AT_EACCESS) == 0;
+}
+
+bool mayReplace(const Target &target)
+{
+    if (target.file.st_nlink > 1)
+        return false;
+    const uid_t self = geteuid();
+    return (target.folderStat.st_mode & S_ISVTX) == 0 || self == 0 || self == target.file.st_uid
+            || self == target.folderStat.st_uid;
+}
+
+namespace {
+
+constexpr char marker[] = ".quillet-";
+constexpr std::size_t longestSuffix = sizeof "journal" - 1;
+constexpr std::size_t hashLength = 17; // "~" and 16 hex digits
+
+std::string besideName(const std::string &name, const char *suffix)
+{
+    const std::size_t room = NAME_MAX - 1 - (sizeof marker - 1) - longestSuffix;
+    if (name.size() <= room)
+        return "." + name + marker + suffix;
+    std::uint64_t hash = 0xcbf29ce484222325ULL; // FNV-1a
+    for (const char c : name)
+        hash = (hash ^ static_cast<unsigned char>(c)) * 0x100000001b3ULL;
+    char hex[hashLength + 1];
+    std::snprintf(hex, sizeof hex, "~%016llx", static_cast<unsigned long long>(hash));
+    // Cut where a character begins: some file systems take only valid UTF-8 names.
+    std::size_t cut = room - hashLength;
+    while (cut > 0 && (static_cast<unsigned char>(name[cut]) & 0xC0) == 0x80)
+        --cut;
+    return "." + name.substr(0, cut) + hex + marker + suffix;
+}
+
+} // namespace
+
+std::string journalName(const std::string &name)
+{
+    return besideName(name, "journal");
+}
+
+std::string copyName(const std::string &name)
+{
+    return besideName(name, "copy");
+}
+
+std::string besideTarget(const Target &target, const std::string &name)
+{
+    return target.folder == "/" ? "/" + name : target.folder + "/" + name;
+}
+
+} // namespace quillet
