@@ -1,5 +1,7 @@
 #include "editstream.h"
 
+#include "fileio.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <climits>
@@ -187,27 +189,14 @@ void EditStream::fillTo(long long position)
 
 long long EditStream::readOriginal(long long offset, char *out, long long count)
 {
-    const auto readAt = [this](long long at, char *to, long long wanted) {
-        long long done = 0;
-        while (done < wanted) {
-            const ssize_t got = pread(m_fd, to + done, static_cast<std::size_t>(wanted - done),
-                                      static_cast<off_t>(at + done));
-            if (got < 0 && errno == EINTR)
-                continue;
-            if (got <= 0)
-                break;
-            done += got;
-        }
-        return done;
-    };
     if (count >= windowSize)
-        return readAt(offset, out, count);
+        return readAt(m_fd, out, count, offset);
 
     const bool inWindow = m_windowOffset >= 0 && offset >= m_windowOffset
             && offset + count <= m_windowOffset + static_cast<long long>(m_window.size());
     if (!inWindow) {
         m_window.resize(static_cast<std::size_t>(windowSize));
-        const long long got = readAt(offset, m_window.data(), windowSize);
+        const long long got = readAt(m_fd, m_window.data(), windowSize, offset);
         m_window.resize(static_cast<std::size_t>(got));
         m_windowOffset = offset;
     }
