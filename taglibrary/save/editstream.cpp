@@ -102,17 +102,23 @@ void EditStream::removeBlock(BlockOffset start, BlockSize length)
     m_position = m_size;
 }
 
-void EditStream::seek(StreamOffset offset, Position p)
+long long seekTarget(long long position, long long size, StreamOffset offset,
+                     TagLib::IOStream::Position p)
 {
     long long base = 0;
-    if (p == Current)
-        base = m_position;
-    else if (p == End)
-        base = m_size;
+    if (p == TagLib::IOStream::Current)
+        base = position;
+    else if (p == TagLib::IOStream::End)
+        base = size;
     long long target;
-    // Like fseek, a seek before the start (or past any representable offset) moves nothing.
-    if (!__builtin_add_overflow(base, static_cast<long long>(offset), &target) && target >= 0)
-        m_position = target;
+    if (__builtin_add_overflow(base, static_cast<long long>(offset), &target) || target < 0)
+        return position;
+    return target;
+}
+
+void EditStream::seek(StreamOffset offset, Position p)
+{
+    m_position = seekTarget(m_position, m_size, offset, p);
 }
 
 StreamOffset EditStream::tell() const

@@ -14,6 +14,11 @@
 
 namespace quillet {
 
+// Where a seek by offset from p leads, for a stream at position holding size bytes. Like fseek,
+// a seek before the start (or past any representable offset) moves nothing: position again.
+long long seekTarget(long long position, long long size, StreamOffset offset,
+                     TagLib::IOStream::Position p);
+
 class EditStream : public TagLib::IOStream
 {
 public:

@@ -1,5 +1,7 @@
 #include "journalview.h"
 
+#include "editstream.h"
+
 #include <algorithm>
 #include <climits>
 #include <cstring>
@@ -61,14 +63,7 @@ TagLib::ByteVector JournalView::readBlock(BlockSize length)
 
 void JournalView::seek(StreamOffset offset, Position p)
 {
-    long long base = 0;
-    if (p == Current)
-        base = m_position;
-    else if (p == End)
-        base = m_size;
-    long long target;
-    if (!__builtin_add_overflow(base, static_cast<long long>(offset), &target) && target >= 0)
-        m_position = target;
+    m_position = seekTarget(m_position, m_size, offset, p);
 }
 
 StreamOffset JournalView::tell() const
