@@ -72,15 +72,6 @@ QImage noise(int side)
     return image;
 }
 
-QByteArray encode(const QImage &image, const char *format)
-{
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, format);
-    return bytes;
-}
-
 bool isJpeg(const QByteArray &bytes)
 {
     return bytes.startsWith("\xFF\xD8\xFF");

@@ -20,15 +20,6 @@ ProgramRun quillet(const QStringList &arguments)
     return runProgram(QStringLiteral(QUILLET_PROGRAM), arguments);
 }
 
-QByteArray encode(const QImage &image, const char *format)
-{
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, format);
-    return bytes;
-}
-
 QImage filled(const QColor &colour, QImage::Format format = QImage::Format_RGB32)
 {
     QImage image(40, 30, format);

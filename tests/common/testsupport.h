@@ -4,6 +4,7 @@
 #define TESTSUPPORT_H
 
 #include <QByteArray>
+#include <QImage>
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
@@ -23,6 +24,8 @@ QString fixture(const QString &name);
 QString copyFixture(const QTemporaryDir &dir, const QString &name, const QString &as = QString());
 
 QByteArray readAll(const QString &path);
+// An image as an image file of the given format ("JPEG", "PNG", ...) holds it.
+QByteArray encode(const QImage &image, const char *format);
 bool writeAll(const QString &path, const QByteArray &bytes);
 
 // Every entry under folder, hidden ones and those in subfolders included, as sorted paths
