@@ -151,12 +151,13 @@ void TextFinder::on_findButton_clicked()
 {
     if (!maybeSave())
         return;
-    // A cancelled dialog leaves the path empty too, so a later "Save" writes nowhere.
-    currentFile = QFileDialog::getOpenFileName(this, tr("Open Audio"), dialogFolder(),
-                                               tr("Audio Files (*.mp3 *.ape *.ogg *.flac)"));
-    if (currentFile.isEmpty())
+    // A cancelled dialog changes nothing: the form, its edits and the chosen cover still belong
+    // to the file on show, so "Save" must still write there.
+    const QString chosen = QFileDialog::getOpenFileName(
+            this, tr("Open Audio"), dialogFolder(), tr("Audio Files (*.mp3 *.ape *.ogg *.flac)"));
+    if (chosen.isEmpty())
         return;
-    loadFile(currentFile);
+    loadFile(chosen);
     emit sysInfo(tr("Load tag OK"));
 }
 
