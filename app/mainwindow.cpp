@@ -5,6 +5,7 @@
 #include "limitedreply.h"
 #include "productprofile.h"
 #include "textfinder.h"
+#include "versionorder.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -184,11 +185,10 @@ void MainWindow::replyVerFinished()
     const QRegularExpressionMatch match = versionElement.match(replyText(sender()));
     if (!match.hasMatch())
         return;
-    // Compared as strings, character by character, as the versions have always been.
     const QString latest = match.captured(1);
     if (latest.size() > maxVersionLength)
         return;
-    if (profile->ver() < latest)
+    if (versionSortsBefore(profile->ver(), latest))
         infoDisplay->setText(QStringLiteral("New version ") + latest + QStringLiteral(" found"));
     else
         infoDisplay->setText(QString());

@@ -137,9 +137,11 @@ void TestFeeds::versionCheck_data()
     QTest::newRow("newer") << "1.2" << element("1.3") << "New version 1.3 found";
     QTest::newRow("equal") << "1.3" << element("1.3") << "";
     QTest::newRow("older") << "1.3" << element("1.2") << "";
-    // Versions compare as text, character by character.
-    QTest::newRow("1.10 before 1.9") << "1.10" << element("1.9") << "New version 1.9 found";
-    QTest::newRow("2.0 after 10.0") << "2.0" << element("10.0") << "";
+    // Dotted numbers compare number by number, a suffix after them as text.
+    QTest::newRow("1.10 after 1.9") << "1.9.0" << element("1.10.0") << "New version 1.10.0 found";
+    QTest::newRow("1.9 before 1.10") << "1.10" << element("1.9") << "";
+    QTest::newRow("2.0 before 10.0") << "2.0" << element("10.0") << "New version 10.0 found";
+    QTest::newRow("suffix as text") << "2.0-a" << element("2.0-b") << "New version 2.0-b found";
     QTest::newRow("prefix sorts first") << "2.0" << element("2.0.1") << "New version 2.0.1 found";
     QTest::newRow("leading space") << "1.2" << element(" 1.3") << "";
     QTest::newRow("first element counts")
