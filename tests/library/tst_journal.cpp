@@ -7,6 +7,9 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <QtEndian>
+
+#include <functional>
 #include <memory>
 
 #include <unistd.h>
@@ -32,20 +35,72 @@ enum class Left {
     MadeByAnotherUser,
     HeldBySave,
     ReadByAnotherUser,
+    StrangerInSetgidFolder,
+    OldSizeAboveFile,
+    OldSizeHuge,
+    RecordBeyondOldSize,
+    LargeSparse,
 };
 
+constexpr int oldSizeAt = 32;
+constexpr int countAt = 40;
+constexpr int recordBytesAt = 48;
+constexpr int checksumAt = 56;
+
+// The journal's checksum: FNV-1a over little-endian 8-byte words, then the bytes left over.
+quint64 checksumOf(const QByteArray &bytes)
+{
+    const quint64 prime = 0x100000001b3ULL;
+    quint64 hash = 0xcbf29ce484222325ULL;
+    const int words = bytes.size() / 8 * 8;
+    for (int at = 0; at < words; at += 8)
+        hash = (hash ^ qFromLittleEndian<quint64>(bytes.constData() + at)) * prime;
+    for (int at = words; at < bytes.size(); ++at)
+        hash = (hash ^ quint8(bytes[at])) * prime;
+    return (hash ^ quint64(bytes.size() - words)) * prime;
+}
+
+// Sets the number at `at` in a journal's header, and its checksum to match where sealed.
+bool patchJournal(const QString &journal, int at, quint64 value, bool sealed = true)
+{
+    QByteArray bytes = readAll(journal);
+    qToLittleEndian(value, bytes.data() + at);
+    if (sealed)
+        qToLittleEndian(checksumOf(bytes.left(checksumAt) + bytes.mid(64)),
+                        bytes.data() + checksumAt);
+    return writeAll(journal, bytes);
+}
+
+// Adds a record from the file's end up to an old size of `size`, its bytes a hole.
+bool addSparseRecord(const QString &journal, qint64 fileSize, qint64 size)
+{
+    QByteArray bytes = readAll(journal);
+    const quint64 count = qFromLittleEndian<quint64>(bytes.constData() + countAt);
+    const quint64 recordBytes = qFromLittleEndian<quint64>(bytes.constData() + recordBytesAt);
+    QByteArray record(16, '\0');
+    qToLittleEndian(quint64(fileSize), record.data());
+    qToLittleEndian(quint64(size - fileSize), record.data() + 8);
+    return patchJournal(journal, oldSizeAt, quint64(size), false)
+            && patchJournal(journal, countAt, count + 1, false)
+            && patchJournal(journal, recordBytesAt, recordBytes + 16 + (size - fileSize), false)
+            && writeAll(journal, readAll(journal) + record)
+            && QFile::resize(journal, 64 + recordBytes + 16 + (size - fileSize));
+}
+
 // Leaves the complete journal of a fitting save of path, cut off before the file was written:
-// while a reader holds the file, the save writes its journal and then waits.
-bool leaveJournal(const QString &path)
+// while a reader holds the file, the save writes its journal and then waits. asSaver prepares
+// the saving child.
+bool leaveJournal(
+        const QString &path, const QString &journal,
+        const std::function<bool()> &asSaver = [] { return true; })
 {
     const int reader = holdLock(path, false);
     if (reader < 0)
         return false;
-    const QString journal = journalOf(path);
     qint64 lastSize = -1;
     qint64 stableSince = 0;
     const bool finished
-            = runUntil([&] { return save(path, record()) == 0 ? 0 : 1; },
+            = runUntil([&] { return asSaver() && save(path, record()) == 0 ? 0 : 1; },
                        [&](qint64 elapsed) {
                            const QFileInfo info(journal);
                            const qint64 size = info.exists() ? info.size() : -1;
@@ -59,13 +114,13 @@ bool leaveJournal(const QString &path)
     return !finished && QFileInfo::exists(journal);
 }
 
-// Bytes this process has caused to be written to storage, or -1.
-qint64 writtenBytes()
+// A count of this process's input and output: "write_bytes" to storage, "rchar" read; or -1.
+qint64 ioCount(const QByteArray &name = "write_bytes")
 {
     const QList<QByteArray> lines = readAll(QStringLiteral("/proc/self/io")).split('\n');
     for (const QByteArray &line : lines) {
-        if (line.startsWith("write_bytes:"))
-            return line.mid(12).trimmed().toLongLong();
+        if (line.startsWith(name + ':'))
+            return line.mid(name.size() + 1).trimmed().toLongLong();
     }
     return -1;
 }
@@ -85,6 +140,7 @@ private slots:
     void leftJournal_data();
     void leftJournal();
     void fittingSaveWritesOnlyWhatChanged();
+    void stateFolderJournalOfKilledSave();
 
 private:
     std::unique_ptr<QTemporaryDir> m_dir;
@@ -115,13 +171,21 @@ void JournalTest::leftJournal_data()
     QTest::newRow("made by a user who may not write the file") << Left::MadeByAnotherUser << false;
     QTest::newRow("held by a running save") << Left::HeldBySave << true;
     QTest::newRow("found by a reader who may not write") << Left::ReadByAnotherUser << true;
+    QTest::newRow("a stranger's, in a setgid folder anybody may write")
+            << Left::StrangerInSetgidFolder << false;
+    QTest::newRow("old size above the file") << Left::OldSizeAboveFile << false;
+    QTest::newRow("old size 2^62") << Left::OldSizeHuge << false;
+    QTest::newRow("a record beyond the old size") << Left::RecordBeyondOldSize << false;
+    QTest::newRow("a sparse record of a GiB, checksum wrong") << Left::LargeSparse << false;
 }
 
 void JournalTest::leftJournal()
 {
     QFETCH(Left, left);
     QFETCH(bool, applied);
-    if ((left == Left::MadeByAnotherUser || left == Left::ReadByAnotherUser) && geteuid() != 0)
+    if ((left == Left::MadeByAnotherUser || left == Left::ReadByAnotherUser
+         || left == Left::StrangerInSetgidFolder)
+        && geteuid() != 0)
         QSKIP("needs root to act as another user");
     const QString path = m_dir->filePath(QStringLiteral("song.mp3"));
     QVERIFY(makeLongMpeg(path, 256 * 1024));
@@ -132,7 +196,7 @@ void JournalTest::leftJournal()
     QCOMPARE(save(reference, record()), 0);
     const QByteArray newBytes = readAll(reference);
 
-    QVERIFY(leaveJournal(path));
+    QVERIFY(leaveJournal(path, journalOf(path)));
     QVERIFY(readAll(path) == oldBytes);
     // As if the save had been cut off once the file was written.
     QVERIFY(writeAll(path, newBytes));
@@ -178,11 +242,37 @@ void JournalTest::leftJournal()
         QVERIFY(QFileInfo::exists(journal));
         break;
     }
+    case Left::StrangerInSetgidFolder: {
+        // The group is inherited from the folder: it says nothing of who made the journal.
+        const QByteArray names[] = {QFile::encodeName(m_dir->path()), QFile::encodeName(path)};
+        QVERIFY(chown(names[0].constData(), 0, 100) == 0 && setMode(m_dir->path(), 02777));
+        QVERIFY(chown(names[1].constData(), 0, 100) == 0 && setMode(path, 0664));
+        QVERIFY(chown(QFile::encodeName(journal).constData(), unprivilegedId, 100) == 0);
+        break;
+    }
+    case Left::OldSizeAboveFile:
+        QVERIFY(patchJournal(journal, oldSizeAt, quint64(oldBytes.size() + 4096)));
+        break;
+    case Left::OldSizeHuge:
+        QVERIFY(patchJournal(journal, oldSizeAt, quint64(1) << 62));
+        break;
+    case Left::RecordBeyondOldSize: {
+        const quint64 first = qFromLittleEndian<quint64>(readAll(journal).constData() + 64);
+        QVERIFY(patchJournal(journal, oldSizeAt, first + 1));
+        break;
+    }
+    case Left::LargeSparse:
+        QVERIFY(addSparseRecord(journal, oldBytes.size(), qint64(1) << 30));
+        break;
     case Left::AsItWas:
         break;
     }
 
+    const qint64 readBefore = ioCount("rchar");
     const QString title = fromWide(read(path).tag.title);
+    // Judged without reading its gigabyte.
+    if (left == Left::LargeSparse)
+        QVERIFY(ioCount("rchar") - readBefore < 64 * megabyte);
 
     if (left == Left::HeldBySave) {
         // Left to the save that holds it: readers see the old file, saves are refused.
@@ -202,7 +292,7 @@ void JournalTest::leftJournal()
 
 void JournalTest::fittingSaveWritesOnlyWhatChanged()
 {
-    if (writtenBytes() < 0)
+    if (ioCount() < 0)
         QSKIP("this system does not count the bytes a process writes");
     const QString path = m_dir->filePath(QStringLiteral("long.mp3"));
     QVERIFY(makeLongMpeg(path, 24 * megabyte, coverBytes("cover", megabyte)));
@@ -214,9 +304,9 @@ void JournalTest::fittingSaveWritesOnlyWhatChanged()
 
     // TagLib renders the whole tag anew, the cover included; only the year differs.
     const std::optional<int> kilobytes = runInChild([&] {
-        const qint64 before = writtenBytes();
+        const qint64 before = ioCount();
         const int result = save(path, record(QStringLiteral("1999")));
-        return result == 0 ? int((writtenBytes() - before) / 1024) : -1;
+        return result == 0 ? int((ioCount() - before) / 1024) : -1;
     });
 
     QVERIFY(kilobytes.has_value());
@@ -225,6 +315,43 @@ void JournalTest::fittingSaveWritesOnlyWhatChanged()
     QCOMPARE(statOf(path).st_ino, inode);
     QVERIFY(readAll(path) == readAll(reference));
     QCOMPARE(entriesOf(m_dir->path()), (QStringList {"long.mp3", "reference.mp3"}));
+}
+
+void JournalTest::stateFolderJournalOfKilledSave()
+{
+    if (geteuid() != 0)
+        QSKIP("needs root to save as a user who may not write the folder");
+    const QString folder = m_dir->filePath(QStringLiteral("shared"));
+    const QString state = m_dir->filePath(QStringLiteral("state"));
+    QVERIFY(QDir().mkpath(folder) && QDir().mkpath(state) && setMode(state, 0777));
+    const QString path = folder + QStringLiteral("/song.mp3");
+    QVERIFY(makeLongMpeg(path, 256 * 1024));
+    QVERIFY(chown(QFile::encodeName(path).constData(), unprivilegedId, unprivilegedId) == 0);
+    const QByteArray oldBytes = readAll(path);
+    const QString reference = m_dir->filePath(QStringLiteral("reference.mp3"));
+    QVERIFY(QFile::copy(path, reference));
+    QCOMPARE(save(reference, record()), 0);
+    const struct stat info = statOf(path);
+    const QString journal = state
+            + QString::asprintf("/quillet/%llx-%llx.quillet-journal",
+                                static_cast<unsigned long long>(info.st_dev),
+                                static_cast<unsigned long long>(info.st_ino));
+    const auto asSaver = [&] {
+        return dropRights(ChildRights::Unprivileged)
+                && qputenv("XDG_STATE_HOME", QFile::encodeName(state));
+    };
+
+    QVERIFY(leaveJournal(path, journal, asSaver));
+    QVERIFY(writeAll(path, readAll(reference))); // as if cut off once the file was written
+
+    // Another user sees the file as it is; the saving user's next access takes it back.
+    QCOMPARE(fromWide(read(path).tag.title), recordTitle);
+    const std::optional<int> seen = runInChild(
+            [&] { return asSaver() && fromWide(read(path).tag.title) == oldTitle ? 0 : 1; });
+    QCOMPARE(seen, std::optional<int>(0));
+    QVERIFY(readAll(path) == oldBytes);
+    QCOMPARE(entriesOf(folder), QStringList {"song.mp3"});
+    QCOMPARE(entriesOf(state + QStringLiteral("/quillet")), QStringList());
 }
 
 QTEST_GUILESS_MAIN(JournalTest)

@@ -64,7 +64,15 @@ bool operator!=(const timespec &a, const timespec &b)
 
 } // namespace
 
+// What has the journal's name beside the file.
+enum class Taken {
+    Fifo,
+    Folder,
+    StrangersJournal,
+};
+
 Q_DECLARE_METATYPE(Way)
+Q_DECLARE_METATYPE(Taken)
 
 class SafeSaveTest : public QObject
 {
@@ -81,8 +89,10 @@ private slots:
 
     void readOnlyFileIsRejected_data();
     void readOnlyFileIsRejected();
-    void readOnlyFolderIsRejected_data();
-    void readOnlyFolderIsRejected();
+    void readOnlyFolderKeepsNothingBeside_data();
+    void readOnlyFolderKeepsNothingBeside();
+    void takenJournalNameDoesNotStopSaves_data();
+    void takenJournalNameDoesNotStopSaves();
 
     void symbolicLinkIsFollowed();
     void linkNameGivesTheKind();
@@ -100,8 +110,17 @@ private slots:
     void longNameIsSaved();
 
 private:
+    // A state folder that any user's save may use.
+    QString stateFolder();
+
     std::unique_ptr<QTemporaryDir> m_dir;
 };
+
+QString SafeSaveTest::stateFolder()
+{
+    const QString state = m_dir->filePath(QStringLiteral("state"));
+    return QDir().mkpath(state) && setMode(state, 0777) ? state : QString();
+}
 
 void SafeSaveTest::init()
 {
@@ -312,14 +331,14 @@ void SafeSaveTest::readOnlyFileIsRejected()
     QCOMPARE(entriesOf(m_dir->path()), entries);
 }
 
-void SafeSaveTest::readOnlyFolderIsRejected_data()
+void SafeSaveTest::readOnlyFolderKeepsNothingBeside_data()
 {
     QTest::addColumn<bool>("unprivileged");
     QTest::newRow("no write bit") << false;
     QTest::newRow("another user's folder") << true;
 }
 
-void SafeSaveTest::readOnlyFolderIsRejected()
+void SafeSaveTest::readOnlyFolderKeepsNothingBeside()
 {
     QFETCH(bool, unprivileged);
     if (unprivileged && geteuid() != 0)
@@ -328,20 +347,70 @@ void SafeSaveTest::readOnlyFolderIsRejected()
     const QString path
             = copyFixture(*m_dir, QStringLiteral("tone.mp3"), QStringLiteral("folder/tone.mp3"));
     const QString folder = QFileInfo(path).absolutePath();
-    // The file itself may be written by anybody: only the folder forbids replacing it.
+    // The file itself may be written by anybody: it is saved in place, its journal kept in the
+    // user's state folder.
     QVERIFY(setMode(path, 0666));
     QVERIFY(setMode(folder, unprivileged ? 0755 : 0555));
-    const QByteArray before = readAll(path);
     const QStringList entries = entriesOf(folder);
+    const QString state = stateFolder();
 
-    const std::optional<int> result
-            = runInChild([&] { return save(path, record(), coverBytes("new")); },
-                         unprivileged ? ChildRights::Unprivileged : ChildRights::Same);
+    const std::optional<int> result = runInChild(
+            [&] {
+                qputenv("XDG_STATE_HOME", QFile::encodeName(state));
+                return save(path, record(), coverBytes("new"));
+            },
+            unprivileged ? ChildRights::Unprivileged : ChildRights::Same);
 
-    QVERIFY(result.has_value());
-    QCOMPARE(*result, -1);
-    QVERIFY(readAll(path) == before);
+    QCOMPARE(result, std::optional<int>(0));
+    QCOMPARE(fieldsOf(path).title, recordTitle);
     QCOMPARE(entriesOf(folder), entries);
+    QCOMPARE(entriesOf(state + QStringLiteral("/quillet")), QStringList());
+}
+
+void SafeSaveTest::takenJournalNameDoesNotStopSaves_data()
+{
+    QTest::addColumn<Taken>("taken");
+    QTest::newRow("a FIFO") << Taken::Fifo;
+    QTest::newRow("a folder") << Taken::Folder;
+    QTest::newRow("a stranger's journal in a sticky folder") << Taken::StrangersJournal;
+}
+
+void SafeSaveTest::takenJournalNameDoesNotStopSaves()
+{
+    QFETCH(Taken, taken);
+    const bool asOwner = taken == Taken::StrangersJournal;
+    if (asOwner && geteuid() != 0)
+        QSKIP("needs root to hand the file and the journal to two other users");
+    QVERIFY(setMode(m_dir->path(), 0755));
+    const QString path
+            = copyFixture(*m_dir, QStringLiteral("tone.mp3"), QStringLiteral("folder/tone.mp3"));
+    const QString folder = QFileInfo(path).absolutePath();
+    const QByteArray journal = QFile::encodeName(journalOf(path));
+    if (taken == Taken::Fifo)
+        QVERIFY(mkfifo(journal.constData(), 0644) == 0);
+    if (taken == Taken::Folder)
+        QVERIFY(mkdir(journal.constData(), 0755) == 0);
+    if (asOwner) {
+        // Only root, the folder's owner or the journal's may remove it from a sticky folder.
+        QVERIFY(writeAll(journalOf(path), "QUILLETJ junk"));
+        QVERIFY(chown(journal.constData(), unprivilegedId - 1, unprivilegedId - 1) == 0);
+        QVERIFY(chown(QFile::encodeName(path).constData(), unprivilegedId, unprivilegedId) == 0);
+        QVERIFY(setMode(folder, 01777));
+    }
+    const QStringList entries = entriesOf(folder);
+    const QString state = stateFolder();
+
+    const std::optional<int> result = runInChild(
+            [&] {
+                qputenv("XDG_STATE_HOME", QFile::encodeName(state));
+                return save(path, record(), coverBytes("taken"));
+            },
+            asOwner ? ChildRights::Unprivileged : ChildRights::Same);
+
+    QCOMPARE(result, std::optional<int>(0));
+    QCOMPARE(fieldsOf(path).title, recordTitle);
+    QCOMPARE(entriesOf(folder), entries);
+    QCOMPARE(entriesOf(state + QStringLiteral("/quillet")), QStringList());
 }
 
 void SafeSaveTest::symbolicLinkIsFollowed()
