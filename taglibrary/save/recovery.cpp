@@ -5,6 +5,7 @@
 #include <cerrno>
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace quillet {
@@ -56,6 +57,37 @@ bool apply(const Target &target, const Journal &journal)
             && journal.applyTo(file.get());
 }
 
+// True when the file came into being after the journal was last written: the journal was made
+// for an earlier file that had its inode. Only a journal in the state folder, named by device and
+// inode alone, needs this; file systems that keep no birth time cannot tell.
+bool bornAfter(const Target &target, const Journal &journal)
+{
+#ifdef STATX_BTIME
+    struct statx file;
+    struct stat written;
+    if (statx(AT_FDCWD, target.path.c_str(), 0, STATX_BTIME, &file) != 0
+        || !(file.stx_mask & STATX_BTIME) || fstat(journal.fd(), &written) != 0)
+        return false;
+    const timespec &last = written.st_mtim;
+    return file.stx_btime.tv_sec > last.tv_sec
+            || (file.stx_btime.tv_sec == last.tv_sec && file.stx_btime.tv_nsec > last.tv_nsec);
+#else
+    (void)target;
+    (void)journal;
+    return false;
+#endif
+}
+
+// Journal::find, where a journal in the state folder that an earlier file left counts as stale.
+Journal::State findAt(const Target &target, const JournalPlace &place,
+                      std::unique_ptr<Journal> &journal)
+{
+    const Journal::State state = Journal::find(place, target.file, journal);
+    if (!place.beside && state == Journal::State::Complete && bornAfter(target, *journal))
+        return Journal::State::Stale;
+    return state;
+}
+
 // A journal nothing of the file was written under goes, unread, where it may; else its name
 // stays taken.
 Recovery removeStale(const JournalPlace &place, Journal *journal, bool mayRemove)
@@ -76,7 +108,7 @@ Recovery recoverAt(const Target &target, const JournalPlace &place, bool mayRemo
                    std::unique_ptr<Journal> *complete)
 {
     std::unique_ptr<Journal> journal;
-    switch (Journal::find(place, target.file, journal)) {
+    switch (findAt(target, place, journal)) {
     case Journal::State::None:
         return Recovery::Clean;
     case Journal::State::InTheWay:
@@ -134,7 +166,7 @@ Recovery recover(const Target &target, std::unique_ptr<Journal> *complete)
 Journal::State standingJournal(const Target &target, std::unique_ptr<Journal> &journal)
 {
     for (const JournalPlace &place : {journalBeside(target), journalInStateFolder(target)}) {
-        const Journal::State state = Journal::find(place, target.file, journal);
+        const Journal::State state = findAt(target, place, journal);
         if (journal && !journal->guardsCopy()
             && (state == Journal::State::Live || state == Journal::State::Complete))
             return state;
