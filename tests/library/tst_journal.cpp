@@ -32,20 +32,17 @@ enum class Left {
     ByteChanged,
     FileReplaced,
     SymbolicLink,
-    MadeByAnotherUser,
     HeldBySave,
-    ReadByAnotherUser,
-    StrangerInSetgidFolder,
     OldSizeAboveFile,
     OldSizeHuge,
     RecordBeyondOldSize,
     LargeSparse,
+    // Root acts as another user in these.
+    MadeByAnotherUser,
+    ReadByAnotherUser,
+    StrangerInSetgidFolder,
+    KilledInStateFolder, // of a save by a user who may not write the folder
 };
-
-constexpr int oldSizeAt = 32;
-constexpr int countAt = 40;
-constexpr int recordBytesAt = 48;
-constexpr int checksumAt = 56;
 
 // The journal's checksum: FNV-1a over little-endian 8-byte words, then the bytes left over.
 quint64 checksumOf(const QByteArray &bytes)
@@ -60,31 +57,23 @@ quint64 checksumOf(const QByteArray &bytes)
     return (hash ^ quint64(bytes.size() - words)) * prime;
 }
 
-// Sets the number at `at` in a journal's header, and its checksum to match where sealed.
-bool patchJournal(const QString &journal, int at, quint64 value, bool sealed = true)
+// Gives a journal another old size, with a checksum to match; or, from sparseFrom on, a record
+// up to the old size whose bytes are a hole, and the checksum as it was.
+bool patchJournal(const QString &journal, quint64 oldSize, qint64 sparseFrom = -1)
 {
     QByteArray bytes = readAll(journal);
-    qToLittleEndian(value, bytes.data() + at);
-    if (sealed)
-        qToLittleEndian(checksumOf(bytes.left(checksumAt) + bytes.mid(64)),
-                        bytes.data() + checksumAt);
-    return writeAll(journal, bytes);
-}
-
-// Adds a record from the file's end up to an old size of `size`, its bytes a hole.
-bool addSparseRecord(const QString &journal, qint64 fileSize, qint64 size)
-{
-    QByteArray bytes = readAll(journal);
-    const quint64 count = qFromLittleEndian<quint64>(bytes.constData() + countAt);
-    const quint64 recordBytes = qFromLittleEndian<quint64>(bytes.constData() + recordBytesAt);
+    qToLittleEndian(oldSize, bytes.data() + 32);
+    if (sparseFrom < 0) {
+        qToLittleEndian(checksumOf(bytes.left(56) + bytes.mid(64)), bytes.data() + 56);
+        return writeAll(journal, bytes);
+    }
+    const quint64 length = oldSize - quint64(sparseFrom);
+    qToLittleEndian(qFromLittleEndian<quint64>(bytes.constData() + 40) + 1, bytes.data() + 40);
+    qToLittleEndian(quint64(bytes.size() - 64 + 16) + length, bytes.data() + 48);
     QByteArray record(16, '\0');
-    qToLittleEndian(quint64(fileSize), record.data());
-    qToLittleEndian(quint64(size - fileSize), record.data() + 8);
-    return patchJournal(journal, oldSizeAt, quint64(size), false)
-            && patchJournal(journal, countAt, count + 1, false)
-            && patchJournal(journal, recordBytesAt, recordBytes + 16 + (size - fileSize), false)
-            && writeAll(journal, readAll(journal) + record)
-            && QFile::resize(journal, 64 + recordBytes + 16 + (size - fileSize));
+    qToLittleEndian(quint64(sparseFrom), record.data());
+    qToLittleEndian(length, record.data() + 8);
+    return writeAll(journal, bytes + record) && QFile::resize(journal, bytes.size() + 16 + length);
 }
 
 // Leaves the complete journal of a fitting save of path, cut off before the file was written:
@@ -140,7 +129,6 @@ private slots:
     void leftJournal_data();
     void leftJournal();
     void fittingSaveWritesOnlyWhatChanged();
-    void stateFolderJournalOfKilledSave();
 
 private:
     std::unique_ptr<QTemporaryDir> m_dir;
@@ -177,15 +165,14 @@ void JournalTest::leftJournal_data()
     QTest::newRow("old size 2^62") << Left::OldSizeHuge << false;
     QTest::newRow("a record beyond the old size") << Left::RecordBeyondOldSize << false;
     QTest::newRow("a sparse record of a GiB, checksum wrong") << Left::LargeSparse << false;
+    QTest::newRow("in the state folder") << Left::KilledInStateFolder << true;
 }
 
 void JournalTest::leftJournal()
 {
     QFETCH(Left, left);
     QFETCH(bool, applied);
-    if ((left == Left::MadeByAnotherUser || left == Left::ReadByAnotherUser
-         || left == Left::StrangerInSetgidFolder)
-        && geteuid() != 0)
+    if (left >= Left::MadeByAnotherUser && geteuid() != 0)
         QSKIP("needs root to act as another user");
     const QString path = m_dir->filePath(QStringLiteral("song.mp3"));
     QVERIFY(makeLongMpeg(path, 256 * 1024));
@@ -196,11 +183,27 @@ void JournalTest::leftJournal()
     QCOMPARE(save(reference, record()), 0);
     const QByteArray newBytes = readAll(reference);
 
-    QVERIFY(leaveJournal(path, journalOf(path)));
+    // The user who saves may not write the folder: the journal goes to their state folder.
+    const QString state = m_dir->filePath(QStringLiteral("state"));
+    const bool inState = left == Left::KilledInStateFolder;
+    const auto asSaver = [&] {
+        return !inState
+                || (dropRights(ChildRights::Unprivileged)
+                    && qputenv("XDG_STATE_HOME", QFile::encodeName(state)));
+    };
+    if (inState)
+        QVERIFY(chown(QFile::encodeName(path).constData(), unprivilegedId, unprivilegedId) == 0
+                && QDir().mkpath(state) && setMode(state, 0777));
+    const struct stat file = statOf(path);
+    const QString journal = !inState ? journalOf(path)
+                                     : state
+                    + QString::asprintf("/quillet/%llx-%llx.quillet-journal",
+                                        static_cast<unsigned long long>(file.st_dev),
+                                        static_cast<unsigned long long>(file.st_ino));
+    QVERIFY(leaveJournal(path, journal, asSaver));
     QVERIFY(readAll(path) == oldBytes);
     // As if the save had been cut off once the file was written.
     QVERIFY(writeAll(path, newBytes));
-    const QString journal = journalOf(path);
     const QString elsewhere = m_dir->filePath(QStringLiteral("elsewhere"));
     QStringList names = {QStringLiteral("reference.mp3"), QStringLiteral("song.mp3")};
     int held = -1;
@@ -251,19 +254,28 @@ void JournalTest::leftJournal()
         break;
     }
     case Left::OldSizeAboveFile:
-        QVERIFY(patchJournal(journal, oldSizeAt, quint64(oldBytes.size() + 4096)));
+        QVERIFY(patchJournal(journal, quint64(oldBytes.size() + 4096)));
         break;
     case Left::OldSizeHuge:
-        QVERIFY(patchJournal(journal, oldSizeAt, quint64(1) << 62));
+        QVERIFY(patchJournal(journal, quint64(1) << 62));
         break;
-    case Left::RecordBeyondOldSize: {
-        const quint64 first = qFromLittleEndian<quint64>(readAll(journal).constData() + 64);
-        QVERIFY(patchJournal(journal, oldSizeAt, first + 1));
+    case Left::RecordBeyondOldSize:
+        QVERIFY(patchJournal(journal,
+                             qFromLittleEndian<quint64>(readAll(journal).constData() + 64) + 1));
+        break;
+    case Left::LargeSparse:
+        QVERIFY(patchJournal(journal, quint64(1) << 30, oldBytes.size()));
+        break;
+    case Left::KilledInStateFolder: {
+        // Another user sees the file as it is; the saving user's next access takes it back.
+        QCOMPARE(fromWide(read(path).tag.title), recordTitle);
+        const std::optional<int> seen = runInChild(
+                [&] { return asSaver() && fromWide(read(path).tag.title) == oldTitle ? 0 : 1; });
+        QCOMPARE(seen, std::optional<int>(0));
+        QVERIFY(!QFileInfo::exists(journal));
+        names << QStringLiteral("state");
         break;
     }
-    case Left::LargeSparse:
-        QVERIFY(addSparseRecord(journal, oldBytes.size(), qint64(1) << 30));
-        break;
     case Left::AsItWas:
         break;
     }
@@ -315,43 +327,6 @@ void JournalTest::fittingSaveWritesOnlyWhatChanged()
     QCOMPARE(statOf(path).st_ino, inode);
     QVERIFY(readAll(path) == readAll(reference));
     QCOMPARE(entriesOf(m_dir->path()), (QStringList {"long.mp3", "reference.mp3"}));
-}
-
-void JournalTest::stateFolderJournalOfKilledSave()
-{
-    if (geteuid() != 0)
-        QSKIP("needs root to save as a user who may not write the folder");
-    const QString folder = m_dir->filePath(QStringLiteral("shared"));
-    const QString state = m_dir->filePath(QStringLiteral("state"));
-    QVERIFY(QDir().mkpath(folder) && QDir().mkpath(state) && setMode(state, 0777));
-    const QString path = folder + QStringLiteral("/song.mp3");
-    QVERIFY(makeLongMpeg(path, 256 * 1024));
-    QVERIFY(chown(QFile::encodeName(path).constData(), unprivilegedId, unprivilegedId) == 0);
-    const QByteArray oldBytes = readAll(path);
-    const QString reference = m_dir->filePath(QStringLiteral("reference.mp3"));
-    QVERIFY(QFile::copy(path, reference));
-    QCOMPARE(save(reference, record()), 0);
-    const struct stat info = statOf(path);
-    const QString journal = state
-            + QString::asprintf("/quillet/%llx-%llx.quillet-journal",
-                                static_cast<unsigned long long>(info.st_dev),
-                                static_cast<unsigned long long>(info.st_ino));
-    const auto asSaver = [&] {
-        return dropRights(ChildRights::Unprivileged)
-                && qputenv("XDG_STATE_HOME", QFile::encodeName(state));
-    };
-
-    QVERIFY(leaveJournal(path, journal, asSaver));
-    QVERIFY(writeAll(path, readAll(reference))); // as if cut off once the file was written
-
-    // Another user sees the file as it is; the saving user's next access takes it back.
-    QCOMPARE(fromWide(read(path).tag.title), recordTitle);
-    const std::optional<int> seen = runInChild(
-            [&] { return asSaver() && fromWide(read(path).tag.title) == oldTitle ? 0 : 1; });
-    QCOMPARE(seen, std::optional<int>(0));
-    QVERIFY(readAll(path) == oldBytes);
-    QCOMPARE(entriesOf(folder), QStringList {"song.mp3"});
-    QCOMPARE(entriesOf(state + QStringLiteral("/quillet")), QStringList());
 }
 
 QTEST_GUILESS_MAIN(JournalTest)
