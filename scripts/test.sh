@@ -38,7 +38,7 @@ step "fuzz replay"
 fuzz="$root/build/fuzz"
 cmake -S "$root" -B "$fuzz" -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DTAGDESK_FUZZ=ON -DTAGDESK_BUILD_TESTS=OFF -DTAGDESK_WERROR=ON >/dev/null
-cmake --build "$fuzz" --target fuzz_readtag fuzz_savetag --parallel "$jobs"
+cmake --build "$fuzz" --target fuzz_readtag fuzz_savetag fuzz_journal --parallel "$jobs"
 ctest --test-dir "$fuzz" --output-on-failure --timeout 600
 
 # TagLib 2: the library, its tests and the fuzz replay once more, built against TagLib 2.0.2 (made
@@ -56,7 +56,7 @@ ctest --test-dir "$lib2" --output-on-failure --parallel "$jobs" --timeout 600
 fuzz2="$root/build/fuzz-taglib2"
 cmake -S "$root" -B "$fuzz2" -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DTAGDESK_FUZZ=ON -DTAGDESK_BUILD_TESTS=OFF -DTAGDESK_WERROR=ON >/dev/null
-cmake --build "$fuzz2" --target fuzz_readtag fuzz_savetag --parallel "$jobs"
+cmake --build "$fuzz2" --target fuzz_readtag fuzz_savetag fuzz_journal --parallel "$jobs"
 ctest --test-dir "$fuzz2" --output-on-failure --timeout 600
 
 # The Debian package: a Release build for the prefix /usr in build/package, its file list, control

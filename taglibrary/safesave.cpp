@@ -51,6 +51,8 @@ bool saveFile(const std::wstring &path, const FileEditor &edit)
 #    include "save/recovery.h"
 #    include "save/target.h"
 
+#    include <cerrno>
+
 #    include <fcntl.h>
 #    include <sys/stat.h>
 
@@ -67,23 +69,44 @@ bool opensAs(int fd, const struct stat &expected, struct stat &opened)
             && opened.st_dev == expected.st_dev;
 }
 
+// Where a save that cannot keep its journal beside the file keeps it: the user's state folder,
+// made where missing. Empty path, with errno set, where there is none.
+JournalPlace stateFolderPlace(const Target &target)
+{
+    JournalPlace place = journalInStateFolder(target);
+    if (!makeStateFolder(place))
+        place.path.clear();
+    return place;
+}
+
+// What a recovery that ends the save tells the caller.
+int causeOf(Recovery recovery)
+{
+    return recovery == Recovery::Busy ? EBUSY : EACCES;
+}
+
 } // namespace
 
 // The protocol, step by step:
-// 1. Whatever a save that was cut off left beside the file is dealt with; a running save of the
-//    same file, or a journal that cannot be applied, ends this one.
+// 1. Whatever a save that was cut off left beside the file (or in the state folder) is dealt
+//    with; a running save of the same file, or a journal that cannot be applied, ends this one.
 // 2. TagLib edits an in-memory view of the file (EditStream), held against in-place writers.
 // 3. The new content must open as the same audio before anything is written.
 // 4. It goes in place under a journal where every original byte keeps its offset (or where the
-//    file may not be replaced), else as a complete copy renamed over the file.
+//    file may not be replaced), else as a complete copy renamed over the file. Where nothing
+//    may be made beside the file, it goes in place, its journal in the user's state folder.
 bool saveFile(const std::wstring &path, const FileEditor &edit)
 {
     const NativePath native(path);
     Target target;
-    if (!native.isValid() || !resolveTarget(native.native(), target) || !isWritable(target))
+    if (!native.isValid() || !resolveTarget(native.native(), target) || !fileWritable(target))
         return false;
-    if (recover(target) != Recovery::Clean)
+    const Recovery recovery = recover(target);
+    if (recovery == Recovery::Busy || recovery == Recovery::Blocked) {
+        errno = causeOf(recovery);
         return false;
+    }
+    const bool beside = recovery == Recovery::Clean && folderWritable(target);
 
     const Descriptor file(open(target.path.c_str(), O_RDWR | O_CLOEXEC));
     struct stat opened;
@@ -106,23 +129,29 @@ bool saveFile(const std::wstring &path, const FileEditor &edit)
         return false;
 
     Plan plan;
-    if (!planSave(stream, file.get(), mayReplace(target), plan))
+    if (!planSave(stream, file.get(), beside && mayReplace(target), plan))
         return false;
     switch (plan.way) {
     case Plan::Way::Unchanged:
         return true;
     case Plan::Way::InPlace:
-    case Plan::Way::Rewrite:
-        return writeInPlace(target, file.get(), stream, plan, expected);
+    case Plan::Way::Rewrite: {
+        const JournalPlace place = beside ? journalBeside(target) : stateFolderPlace(target);
+        return !place.path.empty()
+                && writeInPlace(target, place, file.get(), stream, plan, expected);
+    }
     case Plan::Way::Copy:
         break;
     }
     // Every save shows in the journal's name while it runs, one that writes a copy too.
-    const std::unique_ptr<Journal> running = Journal::createForCopy(target, file.get());
+    const std::unique_ptr<Journal> running
+            = Journal::createForCopy(journalBeside(target), file.get());
     if (!running)
         return false;
     const bool replaced = replaceWithCopy(target, file.get(), stream, expected);
+    const int cause = errno;
     running->remove();
+    errno = cause;
     return replaced;
 }
 

@@ -125,7 +125,11 @@ bool NativePath::isRegularFile() const
     if (lstat(m_native.c_str(), &info) != 0)
         return false;
     m_link = S_ISLNK(info.st_mode);
-    return (!m_link || stat(m_native.c_str(), &info) == 0) && S_ISREG(info.st_mode);
+    if ((m_link && stat(m_native.c_str(), &info) != 0) || !S_ISREG(info.st_mode))
+        return false;
+    m_device = info.st_dev;
+    m_inode = info.st_ino;
+    return true;
 #endif
 }
 

@@ -34,6 +34,17 @@ public:
     // once isRegularFile() has looked.
     bool isSymbolicLink() const;
     TagLib::FileName fileName() const { return m_native.c_str(); }
+#ifndef _WIN32
+    // The file's device and inode, once isRegularFile() has found a regular file; 0 before.
+    unsigned long long device() const
+    {
+        return m_device;
+    }
+    unsigned long long inode() const
+    {
+        return m_inode;
+    }
+#endif
 #ifdef _WIN32
     const std::wstring &native() const
     {
@@ -54,6 +65,10 @@ private:
 #endif
     bool m_valid;
     mutable int m_link = -1; // unknown, or whether the last part is a symbolic link
+#ifndef _WIN32
+    mutable unsigned long long m_device = 0;
+    mutable unsigned long long m_inode = 0;
+#endif
 };
 
 } // namespace quillet

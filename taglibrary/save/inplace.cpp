@@ -91,10 +91,10 @@ bool writeChanges(const Plan &plan, int file, const EditStream &stream, const Jo
 
 } // namespace
 
-bool writeInPlace(const Target &target, int file, const EditStream &stream, const Plan &plan,
-                  const Expectation &expected)
+bool writeInPlace(const Target &target, const JournalPlace &place, int file,
+                  const EditStream &stream, const Plan &plan, const Expectation &expected)
 {
-    const std::unique_ptr<Journal> journal = Journal::create(target, file, plan.saved);
+    const std::unique_ptr<Journal> journal = Journal::create(place, file, plan.saved);
     if (!journal)
         return false;
     // The file may have been replaced while this save read it: its change would be lost.

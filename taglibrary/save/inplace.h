@@ -17,8 +17,9 @@ class EditStream;
 // file is open for reading and writing and held with a shared lock. False with the file as it
 // was when any step fails: where the file was written already, it is restored from the journal
 // (and where even that fails, the journal stays for the next access to apply).
-bool writeInPlace(const Target &target, int file, const EditStream &stream, const Plan &plan,
-                  const Expectation &expected);
+// The journal is made at place.
+bool writeInPlace(const Target &target, const JournalPlace &place, int file,
+                  const EditStream &stream, const Plan &plan, const Expectation &expected);
 
 } // namespace quillet
 

@@ -73,6 +73,27 @@ public:
             }
         }
     }
+    // count zero bytes, as a hole in a sparse file reads: without reading them.
+    void addZeros(long long count)
+    {
+        while (count > 0 && (m_pending != 0 || count < 8)) {
+            const unsigned char zero = 0;
+            add(&zero, 1);
+            --count;
+        }
+        // A zero word only multiplies by the prime: n of them multiply by its n-th power.
+        std::uint64_t factor = prime;
+        for (auto words = static_cast<std::uint64_t>(count / 8); words; words >>= 1) {
+            if (words & 1)
+                m_hash *= factor;
+            factor *= factor;
+        }
+        count %= 8;
+        while (count-- > 0) {
+            const unsigned char zero = 0;
+            add(&zero, 1);
+        }
+    }
     std::uint64_t value() const
     {
         std::uint64_t hash = m_hash;
@@ -88,24 +109,40 @@ private:
     unsigned int m_pending = 0;
 };
 
-// Only someone who could have written the file may have its bytes written back: the journal's
-// owner is root, this process, the file's owner, or a member of a group that may write it.
+// A journal's bytes are written back only where its owner is root, the file's owner or the user
+// running this: a group (inherited from a setgid folder, or shown by an access list's mask)
+// proves nothing about who could write the file.
 bool trustworthy(const struct stat &journal, const struct stat &file)
 {
-    return journal.st_uid == 0 || journal.st_uid == geteuid() || journal.st_uid == file.st_uid
-            || ((file.st_mode & S_IWGRP) && journal.st_gid == file.st_gid)
-            || (file.st_mode & S_IWOTH);
+    return journal.st_uid == 0 || journal.st_uid == geteuid() || journal.st_uid == file.st_uid;
 }
 
-// The journal lies beside the file, on its file system: where that now has another device
-// number than the journal records (mounted again), only the inode can tell.
+// A journal beside the file lies on its file system: where that now has another device number
+// than the journal records (mounted again), only the inode can tell. One in the state folder is
+// named by both and must match both.
 bool namesFile(const struct stat &journal, std::uint64_t device, std::uint64_t inode,
-               const struct stat &file)
+               const struct stat &file, bool beside)
 {
     if (inode != static_cast<std::uint64_t>(file.st_ino))
         return false;
-    return device != static_cast<std::uint64_t>(journal.st_dev)
+    return (beside && device != static_cast<std::uint64_t>(journal.st_dev))
             || device == static_cast<std::uint64_t>(file.st_dev);
+}
+
+// The bytes from offset on that are a hole in a sparse file, up to count: they read as zeros.
+long long holeAt(int fd, long long offset, long long count)
+{
+#ifdef SEEK_DATA
+    const off_t data = lseek(fd, static_cast<off_t>(offset), SEEK_DATA);
+    if (data < 0)
+        return errno == ENXIO ? count : 0;
+    return std::min(count, static_cast<long long>(data) - offset);
+#else
+    (void)fd;
+    (void)offset;
+    (void)count;
+    return 0;
+#endif
 }
 
 bool sameFile(const struct stat &a, const struct stat &b)
@@ -115,40 +152,41 @@ bool sameFile(const struct stat &a, const struct stat &b)
 
 } // namespace
 
-Journal::Journal(Descriptor fd, std::string path, std::string folder)
+Journal::Journal(Descriptor fd, const JournalPlace &place)
     : m_fd(std::move(fd))
-    , m_path(std::move(path))
-    , m_folder(std::move(folder))
+    , m_place(place)
 { }
 
-std::unique_ptr<Journal> Journal::create(const Target &target, int file,
+std::unique_ptr<Journal> Journal::create(const JournalPlace &place, int file,
                                          const std::vector<Range> &ranges)
 {
-    return write(target, file, ranges, 0);
+    return write(place, file, ranges, 0);
 }
 
-std::unique_ptr<Journal> Journal::createForCopy(const Target &target, int file)
+std::unique_ptr<Journal> Journal::createForCopy(const JournalPlace &place, int file)
 {
-    return write(target, file, {}, guardsCopyFlag);
+    return write(place, file, {}, guardsCopyFlag);
 }
 
-std::unique_ptr<Journal> Journal::write(const Target &target, int file,
+std::unique_ptr<Journal> Journal::write(const JournalPlace &place, int file,
                                         const std::vector<Range> &ranges, std::uint32_t flags)
 {
     struct stat original;
     if (fstat(file, &original) != 0)
         return nullptr;
-    const std::string path = besideTarget(target, journalName(target.name));
+    const std::string &path = place.path;
     // As readable as the file: a reader that cannot apply it still reads the file through it.
     const mode_t mode = (original.st_mode & 0666) | S_IRUSR | S_IWUSR;
     Descriptor fd(open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode));
     if (!fd.isOpen())
         return nullptr;
-    std::unique_ptr<Journal> journal(new Journal(std::move(fd), path, target.folder));
+    std::unique_ptr<Journal> journal(new Journal(std::move(fd), place));
     // Between the creation and the lock, another process may take the new, empty journal for
     // a stale one: it then holds it, or has removed it.
-    if (tryLock(journal->fd(), Lock::Exclusive) == LockResult::Busy || !journal->stillNamed())
+    if (tryLock(journal->fd(), Lock::Exclusive) == LockResult::Busy || !journal->stillNamed()) {
+        errno = EBUSY;
         return nullptr;
+    }
     (void)!fchmod(journal->fd(), mode); // past the umask; not worth failing for
 
     unsigned char header[headerSize] = {};
@@ -199,35 +237,40 @@ std::unique_ptr<Journal> Journal::write(const Target &target, int file,
     ok = ok && writeAt(journal->fd(), reinterpret_cast<const char *>(header), headerSize, 0)
             && (journal->m_guardsCopy || fsync(journal->fd()) == 0);
     if (!ok) {
+        const int cause = errno;
         journal->remove();
+        errno = cause;
         return nullptr;
     }
     if (!journal->m_guardsCopy)
-        syncFolder(target.folder);
+        syncFolder(place.folder);
     return journal;
 }
 
-Journal::State Journal::find(const Target &target, std::unique_ptr<Journal> &journal)
+Journal::State Journal::find(const JournalPlace &place, const struct stat &file,
+                             std::unique_ptr<Journal> &journal)
 {
     journal.reset();
-    const std::string path = besideTarget(target, journalName(target.name));
-    Descriptor fd(open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+    if (place.path.empty())
+        return State::None;
+    Descriptor fd(open(place.path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
     if (!fd.isOpen()) {
-        if (errno == ENOENT)
-            return State::None;
-        return errno == ELOOP ? State::Stale : State::InTheWay;
+        if (errno == ELOOP)
+            return State::Stale;
+        // A state folder this user cannot reach holds no journal of theirs.
+        return errno == ENOENT || !place.beside ? State::None : State::InTheWay;
     }
     struct stat info;
     if (fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode))
         return State::InTheWay;
-    std::unique_ptr<Journal> found(new Journal(std::move(fd), path, target.folder));
+    std::unique_ptr<Journal> found(new Journal(std::move(fd), place));
     if (isLocked(found->fd())) {
         // Its records are of use once it is complete: a reader then sees the file as it was.
-        if (found->read(target.file))
+        if (found->read(file))
             journal = std::move(found);
         return State::Live;
     }
-    const bool complete = found->read(target.file);
+    const bool complete = found->read(file);
     journal = std::move(found);
     return complete ? State::Complete : State::Stale;
 }
@@ -248,18 +291,35 @@ bool Journal::read(const struct stat &file)
     const std::uint64_t oldSize = getU64(header + 32);
     const std::uint64_t count = getU64(header + 40);
     const std::uint64_t recordBytes = getU64(header + 48);
-    if (!namesFile(self, getU64(header + 16), getU64(header + 24), file)
+    if (!namesFile(self, getU64(header + 16), getU64(header + 24), file, m_place.beside)
         || oldSize > static_cast<std::uint64_t>(LLONG_MAX)
         || recordBytes != static_cast<std::uint64_t>(self.st_size - headerSize)
         || count > recordBytes / recordHeaderSize)
         return false;
+    // Judged before a record is read: the records hold original bytes of the file, so at most
+    // its old size; and what the file lacks of its old size can come from the records alone.
+    const std::uint64_t originals = recordBytes - count * recordHeaderSize;
+    const auto size = static_cast<std::uint64_t>(file.st_size);
+    if (originals > oldSize || (oldSize > size && oldSize - size > originals))
+        return false;
+    if (!readRecords(header, file, self.st_size) || (m_guardsCopy && count != 0))
+        return false;
+    m_oldSize = static_cast<long long>(oldSize);
+    return true;
+}
 
+bool Journal::readRecords(const unsigned char *header, const struct stat &file, long long end)
+{
+    const std::uint64_t oldSize = getU64(header + 32);
+    const std::uint64_t count = getU64(header + 40);
     Checksum sum;
     sum.add(header, checksumAt);
     std::vector<char> buffer;
-    const long long end = self.st_size;
     long long at = headerSize;
     long long covered = 0; // records must not overlap, and stay within the old size
+    // Every byte from the file's end up to its old size must come from a record: a journal that
+    // would fill a file with bytes it never had makes no sense.
+    long long reach = file.st_size;
     for (std::uint64_t i = 0; i < count; ++i) {
         unsigned char recordHeader[recordHeaderSize];
         if (readAt(fd(), reinterpret_cast<char *>(recordHeader), recordHeaderSize, at)
@@ -270,24 +330,32 @@ bool Journal::read(const struct stat &file)
         const std::uint64_t size = getU64(recordHeader + 8);
         at += recordHeaderSize;
         if (size == 0 || offset < static_cast<std::uint64_t>(covered) || offset > oldSize
-            || size > oldSize - offset || size > static_cast<std::uint64_t>(end - at))
+            || size > oldSize - offset || size > static_cast<std::uint64_t>(end - at)
+            || offset > static_cast<std::uint64_t>(reach))
             return false;
         const auto length = static_cast<long long>(size);
         m_records.push_back({static_cast<long long>(offset), length, at});
         buffer.resize(static_cast<std::size_t>(std::min(length, chunkSize)));
-        for (long long done = 0; done < length; done += chunkSize) {
+        for (long long done = 0; done < length;) {
+            // Holes are summed without reading: a sparse journal of gigabytes costs nothing.
             const long long chunk = std::min(chunkSize, length - done);
+            const long long zeros = holeAt(fd(), at + done, chunk);
+            if (zeros > 0) {
+                sum.addZeros(zeros);
+                done += zeros;
+                continue;
+            }
             if (readAt(fd(), buffer.data(), chunk, at + done) != chunk)
                 return false;
             sum.add(buffer.data(), chunk);
+            done += chunk;
         }
         at += length;
         covered = static_cast<long long>(offset + size);
+        reach = std::max(reach, covered);
     }
-    if (at != end || sum.value() != getU64(header + checksumAt) || (m_guardsCopy && count != 0))
-        return false;
-    m_oldSize = static_cast<long long>(oldSize);
-    return true;
+    return at == end && reach >= static_cast<long long>(oldSize)
+            && sum.value() == getU64(header + checksumAt);
 }
 
 bool Journal::applyTo(int file) const
@@ -303,7 +371,7 @@ bool Journal::takeOver()
 {
     // Exclusive where the journal opens for writing, else shared: either keeps a new save from
     // locking the name's next journal while this one is removed.
-    Descriptor writable(open(m_path.c_str(), O_RDWR | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+    Descriptor writable(open(m_place.path.c_str(), O_RDWR | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
     struct stat mine;
     struct stat other;
     if (writable.isOpen() && fstat(fd(), &mine) == 0 && fstat(writable.get(), &other) == 0
@@ -317,10 +385,10 @@ bool Journal::remove()
 {
     if (!stillNamed())
         return true; // gone already
-    if (unlink(m_path.c_str()) != 0)
+    if (unlink(m_place.path.c_str()) != 0)
         return false;
     if (!m_guardsCopy)
-        syncFolder(m_folder);
+        syncFolder(m_place.folder);
     return true;
 }
 
@@ -328,7 +396,7 @@ bool Journal::stillNamed() const
 {
     struct stat named;
     struct stat mine;
-    return fstatat(AT_FDCWD, m_path.c_str(), &named, AT_SYMLINK_NOFOLLOW) == 0
+    return fstatat(AT_FDCWD, m_place.path.c_str(), &named, AT_SYMLINK_NOFOLLOW) == 0
             && fstat(fd(), &mine) == 0 && sameFile(named, mine);
 }
 

@@ -45,17 +45,18 @@ public:
         InTheWay, // something that cannot be read or judged has the journal's name
     };
 
-    // Writes the journal for saving in place: created anew (never over another), locked for as
-    // long as the returned object lives, with the original bytes of ranges read through file,
-    // flushed together with its folder. Null on any failure; nothing is left behind then.
-    static std::unique_ptr<Journal> create(const Target &target, int file,
+    // Writes the journal for saving in place at place: created anew (never over another), locked
+    // for as long as the returned object lives, with the original bytes of ranges read through
+    // file, flushed together with its folder. Null on any failure; nothing is left behind then.
+    static std::unique_ptr<Journal> create(const JournalPlace &place, int file,
                                            const std::vector<Range> &ranges);
     // The journal of a save that writes a copy: no records, nothing ever to apply.
-    static std::unique_ptr<Journal> createForCopy(const Target &target, int file);
+    static std::unique_ptr<Journal> createForCopy(const JournalPlace &place, int file);
 
-    // Looks for a journal beside target. journal is set for Live and Complete ones (for a Live
-    // one only when it is already complete), and for Stale ones that can be removed.
-    static State find(const Target &target, std::unique_ptr<Journal> &journal);
+    // Looks for the journal of file at place. journal is set for Live and Complete ones (for a
+    // Live one only when it is already complete), and for Stale ones that can be removed.
+    static State find(const JournalPlace &place, const struct stat &file,
+                      std::unique_ptr<Journal> &journal);
 
     // Writes the original bytes back into file, cuts it to its old size and flushes it.
     bool applyTo(int file) const;
@@ -71,15 +72,15 @@ public:
     const std::vector<Record> &records() const { return m_records; }
 
 private:
-    Journal(Descriptor fd, std::string path, std::string folder);
-    static std::unique_ptr<Journal> write(const Target &target, int file,
+    Journal(Descriptor fd, const JournalPlace &place);
+    static std::unique_ptr<Journal> write(const JournalPlace &place, int file,
                                           const std::vector<Range> &ranges, std::uint32_t flags);
     bool read(const struct stat &file);
+    bool readRecords(const unsigned char *header, const struct stat &file, long long end);
     bool stillNamed() const;
 
     Descriptor m_fd;
-    std::string m_path;
-    std::string m_folder;
+    JournalPlace m_place;
     long long m_oldSize = 0;
     bool m_guardsCopy = false;
     std::vector<Record> m_records;

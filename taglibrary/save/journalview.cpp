@@ -7,13 +7,32 @@
 #include <cstring>
 #include <utility>
 
+#include <sys/stat.h>
+
 namespace quillet {
+
+namespace {
+
+// The old size, within the bytes that exist: the file's own and those the records hold. Nothing
+// is ever asked for beyond them, however a journal came to claim more.
+long long existingSize(int file, const Journal &journal)
+{
+    struct stat info;
+    long long size = fstat(file, &info) == 0 ? static_cast<long long>(info.st_size) : 0;
+    if (!journal.records().empty()) {
+        const Journal::Record &last = journal.records().back();
+        size = std::max(size, last.offset + last.size);
+    }
+    return std::min(size, journal.oldSize());
+}
+
+} // namespace
 
 JournalView::JournalView(Descriptor file, std::unique_ptr<Journal> journal, std::string name)
     : m_file(std::move(file))
     , m_journal(std::move(journal))
     , m_name(std::move(name))
-    , m_size(m_journal->oldSize())
+    , m_size(existingSize(m_file.get(), *m_journal))
 { }
 
 TagLib::FileName JournalView::name() const

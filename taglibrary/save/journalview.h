@@ -1,5 +1,6 @@
 // A file as it was before a save that was cut off: the journal's original bytes laid over the
-// file, read-only, for a reader that may not write the journal back.
+// file, read-only, for a reader that may not write the journal back. Its length is the old size
+// as far as the file and the records hold bytes.
 #ifndef QUILLET_SAVE_JOURNALVIEW_H
 #define QUILLET_SAVE_JOURNALVIEW_H
 

@@ -50,6 +50,17 @@ bool noJournalBeside(const NativePath &path)
     return !exists(given.substr(0, slash + 1) + journalName(given.substr(slash + 1)));
 }
 
+// A save of a file whose folder this user cannot write keeps its journal in the state folder,
+// named by the file's device and inode: one more system call, with those known already.
+bool noJournalInStateFolder(const NativePath &path)
+{
+    if (path.inode() == 0)
+        return false;
+    const JournalPlace place = journalInStateFolder(static_cast<dev_t>(path.device()),
+                                                    static_cast<ino_t>(path.inode()));
+    return place.path.empty() || !exists(place.path);
+}
+
 bool isTarget(int file, const Target &target)
 {
     struct stat info;
@@ -62,7 +73,8 @@ bool isTarget(int file, const Target &target)
 ReadSource::ReadSource(const NativePath &path)
 {
     Target target;
-    if (!path.isValid() || noJournalBeside(path) || !resolveTarget(path.native(), target))
+    if (!path.isValid() || (noJournalBeside(path) && noJournalInStateFolder(path))
+        || !resolveTarget(path.native(), target))
         return;
 
     // A save holds the file only while its journal is complete: the file as it was is then the
@@ -70,15 +82,17 @@ ReadSource::ReadSource(const NativePath &path)
     const timespec pause {0, 1000000};
     Descriptor file;
     for (int attempt = 0; attempt < 100; ++attempt, nanosleep(&pause, nullptr)) {
+        // The last attempt's shared lock goes first: a recovery waits for the file's exclusive
+        // lock, and would wait for this very reader.
+        file.reset();
         const Recovery recovery = recover(target);
         file.reset(open(target.path.c_str(), O_RDONLY | O_CLOEXEC));
         if (!file.isOpen())
             return;
         const bool held = tryLock(file.get(), Lock::Shared) == LockResult::Busy;
         std::unique_ptr<Journal> journal;
-        const Journal::State state = Journal::find(target, journal);
-        const bool tookEffect = journal && !journal->guardsCopy()
-                && (state == Journal::State::Live || state == Journal::State::Complete);
+        const Journal::State state = standingJournal(target, journal);
+        const bool tookEffect = state != Journal::State::None;
         if (tookEffect && isTarget(file.get(), target)
             && (state == Journal::State::Live || recovery == Recovery::Blocked)) {
             m_stream = std::make_unique<JournalView>(std::move(file), std::move(journal),

@@ -5,6 +5,7 @@
 #include <cerrno>
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace quillet {
@@ -13,13 +14,6 @@ namespace {
 
 // Readers hold the file for moments; a save that copies a large file, a little longer.
 constexpr int lockTimeoutMs = 20000;
-
-bool folderWritable(const Target &target)
-{
-    const mode_t anyWrite = S_IWUSR | S_IWGRP | S_IWOTH;
-    return (target.folderStat.st_mode & anyWrite) != 0
-            && faccessat(AT_FDCWD, target.folder.c_str(), W_OK | X_OK, AT_EACCESS) == 0;
-}
 
 bool sameFile(const struct stat &a, const struct stat &b)
 {
@@ -34,12 +28,12 @@ Recovery removeStaleCopy(const Target &target, bool mayRemove)
     if (!copy.isOpen()) {
         if (errno == ELOOP && mayRemove)
             removeIfLink(path);
-        return errno == ENOENT || errno == ELOOP ? Recovery::Clean : Recovery::Blocked;
+        return errno == ENOENT || errno == ELOOP ? Recovery::Clean : Recovery::NameTaken;
     }
     struct stat info;
     struct stat named;
     if (fstat(copy.get(), &info) != 0 || !S_ISREG(info.st_mode))
-        return Recovery::Blocked;
+        return Recovery::NameTaken;
     if (isLocked(copy.get()))
         return Recovery::Busy;
     if (!mayRemove)
@@ -63,48 +57,122 @@ bool apply(const Target &target, const Journal &journal)
             && journal.applyTo(file.get());
 }
 
-} // namespace
-
-Recovery recover(const Target &target, std::unique_ptr<Journal> *complete)
+// True when the file came into being after the journal was last written: the journal was made
+// for an earlier file that had its inode. Only a journal in the state folder, named by device and
+// inode alone, needs this; file systems that keep no birth time cannot tell.
+bool bornAfter(const Target &target, const Journal &journal)
 {
-    const bool mayRemove = folderWritable(target);
-    const Recovery copy = removeStaleCopy(target, mayRemove);
+#ifdef STATX_BTIME
+    struct statx file;
+    struct stat written;
+    if (statx(AT_FDCWD, target.path.c_str(), 0, STATX_BTIME, &file) != 0
+        || !(file.stx_mask & STATX_BTIME) || fstat(journal.fd(), &written) != 0)
+        return false;
+    const timespec &last = written.st_mtim;
+    return file.stx_btime.tv_sec > last.tv_sec
+            || (file.stx_btime.tv_sec == last.tv_sec && file.stx_btime.tv_nsec > last.tv_nsec);
+#else
+    (void)target;
+    (void)journal;
+    return false;
+#endif
+}
 
+// Journal::find, where a journal in the state folder that an earlier file left counts as stale.
+Journal::State findAt(const Target &target, const JournalPlace &place,
+                      std::unique_ptr<Journal> &journal)
+{
+    const Journal::State state = Journal::find(place, target.file, journal);
+    if (!place.beside && state == Journal::State::Complete && bornAfter(target, *journal))
+        return Journal::State::Stale;
+    return state;
+}
+
+// A journal nothing of the file was written under goes, unread, where it may; else its name
+// stays taken.
+Recovery removeStale(const JournalPlace &place, Journal *journal, bool mayRemove)
+{
+    const Recovery taken = place.beside ? Recovery::NameTaken : Recovery::Blocked;
+    if (!mayRemove)
+        return taken;
+    if (!journal) {
+        removeIfLink(place.path);
+        return Recovery::Clean;
+    }
+    if (!journal->takeOver())
+        return Recovery::Busy;
+    return journal->remove() ? Recovery::Clean : taken;
+}
+
+Recovery recoverAt(const Target &target, const JournalPlace &place, bool mayRemove,
+                   std::unique_ptr<Journal> *complete)
+{
     std::unique_ptr<Journal> journal;
-    switch (Journal::find(target, journal)) {
+    switch (findAt(target, place, journal)) {
     case Journal::State::None:
-        return copy;
+        return Recovery::Clean;
     case Journal::State::InTheWay:
-        return Recovery::Blocked;
+        return place.beside ? Recovery::NameTaken : Recovery::Blocked;
     case Journal::State::Live:
         if (complete)
             *complete = std::move(journal);
         return Recovery::Busy;
     case Journal::State::Stale:
         // Incomplete, damaged, another file's or a stranger's: nothing of the file was written
-        // under it. It goes, unread.
-        if (!mayRemove)
-            return Recovery::Blocked;
-        if (!journal) {
-            removeIfLink(besideTarget(target, journalName(target.name)));
-            return copy;
-        }
-        return journal->takeOver() && journal->remove() ? copy : Recovery::Busy;
+        // under it.
+        return removeStale(place, journal.get(), mayRemove);
     case Journal::State::Complete:
         break;
     }
     if (journal->guardsCopy()) {
         // A save that wrote a copy was cut off: the file itself was never written.
         if (!mayRemove)
-            return copy;
-        return journal->takeOver() && journal->remove() ? copy : Recovery::Busy;
+            return Recovery::Clean;
+        return journal->takeOver() && journal->remove() ? Recovery::Clean : Recovery::Busy;
     }
     // A save was cut off after its journal was complete: the file goes back to what it was.
-    if (isWritable(target) && journal->takeOver() && apply(target, *journal) && journal->remove())
-        return copy;
+    if (mayRemove && fileWritable(target) && journal->takeOver() && apply(target, *journal)
+        && journal->remove())
+        return Recovery::Clean;
     if (complete)
         *complete = std::move(journal);
     return Recovery::Blocked;
+}
+
+// The more serious of two outcomes: a save or a journal in the way before a taken name.
+Recovery worse(Recovery a, Recovery b)
+{
+    return static_cast<int>(a) > static_cast<int>(b) ? a : b;
+}
+
+} // namespace
+
+JournalPlace journalInStateFolder(const Target &target)
+{
+    return journalInStateFolder(target.file.st_dev, target.file.st_ino);
+}
+
+Recovery recover(const Target &target, std::unique_ptr<Journal> *complete)
+{
+    const bool mayRemove = folderWritable(target);
+    const Recovery copy = removeStaleCopy(target, mayRemove);
+    const Recovery beside = recoverAt(target, journalBeside(target), mayRemove, complete);
+    if (beside == Recovery::Busy || beside == Recovery::Blocked)
+        return beside;
+    return worse(worse(copy, beside),
+                 recoverAt(target, journalInStateFolder(target), true, complete));
+}
+
+Journal::State standingJournal(const Target &target, std::unique_ptr<Journal> &journal)
+{
+    for (const JournalPlace &place : {journalBeside(target), journalInStateFolder(target)}) {
+        const Journal::State state = findAt(target, place, journal);
+        if (journal && !journal->guardsCopy()
+            && (state == Journal::State::Live || state == Journal::State::Complete))
+            return state;
+    }
+    journal.reset();
+    return Journal::State::None;
 }
 
 } // namespace quillet

@@ -1,5 +1,6 @@
 #include "target.h"
 
+#include <cerrno>
 #include <climits>
 #include <cstdint>
 #include <cstdio>
@@ -27,12 +28,27 @@ bool resolveTarget(const std::string &given, Target &target)
             && stat(target.folder.c_str(), &target.folderStat) == 0;
 }
 
+namespace {
+
+constexpr mode_t anyWrite = S_IWUSR | S_IWGRP | S_IWOTH;
+
+} // namespace
+
+bool fileWritable(const Target &target)
+{
+    return (target.file.st_mode & anyWrite) != 0
+            && faccessat(AT_FDCWD, target.path.c_str(), W_OK, AT_EACCESS) == 0;
+}
+
+bool folderWritable(const Target &target)
+{
+    return (target.folderStat.st_mode & anyWrite) != 0
+            && faccessat(AT_FDCWD, target.folder.c_str(), W_OK | X_OK, AT_EACCESS) == 0;
+}
+
 bool isWritable(const Target &target)
 {
-    const mode_t anyWrite = S_IWUSR | S_IWGRP | S_IWOTH;
-    return (target.file.st_mode & anyWrite) != 0 && (target.folderStat.st_mode & anyWrite) != 0
-            && faccessat(AT_FDCWD, target.path.c_str(), W_OK, AT_EACCESS) == 0
-            && faccessat(AT_FDCWD, target.folder.c_str(), W_OK | X_OK, AT_EACCESS) == 0;
+    return fileWritable(target) && folderWritable(target);
 }
 
 bool mayReplace(const Target &target)
@@ -82,6 +98,61 @@ std::string copyName(const std::string &name)
 std::string besideTarget(const Target &target, const std::string &name)
 {
     return target.folder == "/" ? "/" + name : target.folder + "/" + name;
+}
+
+JournalPlace journalBeside(const Target &target)
+{
+    return {besideTarget(target, journalName(target.name)), target.folder, true};
+}
+
+namespace {
+
+// "$XDG_STATE_HOME/quillet", else "$HOME/.local/state/quillet"; empty where neither is an
+// absolute path.
+std::string stateFolder()
+{
+    const char *state = std::getenv("XDG_STATE_HOME");
+    if (state && state[0] == '/')
+        return std::string(state) + "/quillet";
+    const char *home = std::getenv("HOME");
+    if (home && home[0] == '/')
+        return std::string(home) + "/.local/state/quillet";
+    return std::string();
+}
+
+} // namespace
+
+JournalPlace journalInStateFolder(dev_t device, ino_t inode)
+{
+    JournalPlace place;
+    place.beside = false;
+    place.folder = stateFolder();
+    if (place.folder.empty())
+        return place;
+    char name[64];
+    std::snprintf(name, sizeof name, "/%llx-%llx.quillet-journal",
+                  static_cast<unsigned long long>(device), static_cast<unsigned long long>(inode));
+    place.path = place.folder + name;
+    return place;
+}
+
+bool makeStateFolder(const JournalPlace &place)
+{
+    if (place.path.empty()) {
+        errno = ENOENT;
+        return false;
+    }
+    // Every missing folder on the way, private to the user as the base directory rules ask.
+    for (std::size_t slash = place.folder.find('/', 1);;
+         slash = place.folder.find('/', slash + 1)) {
+        const std::string part = place.folder.substr(0, slash);
+        if (mkdir(part.c_str(), 0700) != 0 && errno != EEXIST)
+            return false;
+        if (slash == std::string::npos)
+            break;
+    }
+    struct stat info;
+    return stat(place.folder.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
 }
 
 } // namespace quillet

@@ -24,6 +24,8 @@ bool resolveTarget(const std::string &given, Target &target);
 // A file or folder without any write permission is read-only for everybody, root included;
 // otherwise the system decides for this process.
 bool isWritable(const Target &target);
+bool fileWritable(const Target &target);
+bool folderWritable(const Target &target);
 
 // True when a new file may take the old one's name: not where several names share the file,
 // which must stay one file, nor in a sticky folder where only the owners of the file or the
@@ -35,6 +37,21 @@ bool mayReplace(const Target &target);
 std::string journalName(const std::string &name);
 std::string copyName(const std::string &name);
 std::string besideTarget(const Target &target, const std::string &name);
+
+// Where a save keeps its journal: beside the file, or, where the file may be written but
+// nothing beside it (a folder the user cannot write, the journal's name taken by something that
+// cannot be removed), in the user's state folder: "$XDG_STATE_HOME/quillet/", else
+// "~/.local/state/quillet/", under the file's device and inode.
+struct JournalPlace
+{
+    std::string path; // empty: the user has no state folder
+    std::string folder;
+    bool beside = true;
+};
+JournalPlace journalBeside(const Target &target);
+JournalPlace journalInStateFolder(dev_t device, ino_t inode);
+// Makes the state folder, private to the user, where it is missing.
+bool makeStateFolder(const JournalPlace &place);
 
 } // namespace quillet
 

@@ -10,6 +10,13 @@
 
 namespace testsupport {
 
+bool dropRights(ChildRights rights)
+{
+    return rights == ChildRights::Same || geteuid() != 0
+            || (setgroups(0, nullptr) == 0 && setgid(unprivilegedId) == 0
+                && setuid(unprivilegedId) == 0);
+}
+
 std::optional<int> runInChild(const std::function<int()> &work, ChildRights rights)
 {
     int channel[2];
@@ -24,10 +31,7 @@ std::optional<int> runInChild(const std::function<int()> &work, ChildRights righ
     if (child == 0) {
         close(channel[0]);
         int result = INT_MIN;
-        const bool dropped = rights == ChildRights::Same || geteuid() != 0
-                || (setgroups(0, nullptr) == 0 && setgid(unprivilegedId) == 0
-                    && setuid(unprivilegedId) == 0);
-        if (dropped)
+        if (dropRights(rights))
             result = work();
         const ssize_t written = write(channel[1], &result, sizeof result);
         _exit(written == sizeof result ? 0 : 1);

@@ -21,6 +21,10 @@ enum class ChildRights {
     Unprivileged, // unprivilegedId when the test runs as root, else the test's own user
 };
 
+// In a child: drops to unprivilegedId where rights ask for it and the test runs as root; false
+// where that fails.
+bool dropRights(ChildRights rights);
+
 // Runs work in a forked child and returns its result; nothing when the child could not drop its
 // rights or died.
 std::optional<int> runInChild(const std::function<int()> &work,

@@ -7,6 +7,9 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <QtEndian>
+
+#include <functional>
 #include <memory>
 
 #include <unistd.h>
@@ -29,23 +32,64 @@ enum class Left {
     ByteChanged,
     FileReplaced,
     SymbolicLink,
-    MadeByAnotherUser,
     HeldBySave,
+    OldSizeAboveFile,
+    OldSizeHuge,
+    RecordBeyondOldSize,
+    LargeSparse,
+    // Root acts as another user in these.
+    MadeByAnotherUser,
     ReadByAnotherUser,
+    StrangerInSetgidFolder,
+    KilledInStateFolder, // of a save by a user who may not write the folder
 };
 
+// The journal's checksum: FNV-1a over little-endian 8-byte words, then the bytes left over.
+quint64 checksumOf(const QByteArray &bytes)
+{
+    const quint64 prime = 0x100000001b3ULL;
+    quint64 hash = 0xcbf29ce484222325ULL;
+    const int words = bytes.size() / 8 * 8;
+    for (int at = 0; at < words; at += 8)
+        hash = (hash ^ qFromLittleEndian<quint64>(bytes.constData() + at)) * prime;
+    for (int at = words; at < bytes.size(); ++at)
+        hash = (hash ^ quint8(bytes[at])) * prime;
+    return (hash ^ quint64(bytes.size() - words)) * prime;
+}
+
+// Gives a journal another old size, with a checksum to match; or, from sparseFrom on, a record
+// up to the old size whose bytes are a hole, and the checksum as it was.
+bool patchJournal(const QString &journal, quint64 oldSize, qint64 sparseFrom = -1)
+{
+    QByteArray bytes = readAll(journal);
+    qToLittleEndian(oldSize, bytes.data() + 32);
+    if (sparseFrom < 0) {
+        qToLittleEndian(checksumOf(bytes.left(56) + bytes.mid(64)), bytes.data() + 56);
+        return writeAll(journal, bytes);
+    }
+    const quint64 length = oldSize - quint64(sparseFrom);
+    qToLittleEndian(qFromLittleEndian<quint64>(bytes.constData() + 40) + 1, bytes.data() + 40);
+    qToLittleEndian(quint64(bytes.size() - 64 + 16) + length, bytes.data() + 48);
+    QByteArray record(16, '\0');
+    qToLittleEndian(quint64(sparseFrom), record.data());
+    qToLittleEndian(length, record.data() + 8);
+    return writeAll(journal, bytes + record) && QFile::resize(journal, bytes.size() + 16 + length);
+}
+
 // Leaves the complete journal of a fitting save of path, cut off before the file was written:
-// while a reader holds the file, the save writes its journal and then waits.
-bool leaveJournal(const QString &path)
+// while a reader holds the file, the save writes its journal and then waits. asSaver prepares
+// the saving child.
+bool leaveJournal(
+        const QString &path, const QString &journal,
+        const std::function<bool()> &asSaver = [] { return true; })
 {
     const int reader = holdLock(path, false);
     if (reader < 0)
         return false;
-    const QString journal = journalOf(path);
     qint64 lastSize = -1;
     qint64 stableSince = 0;
     const bool finished
-            = runUntil([&] { return save(path, record()) == 0 ? 0 : 1; },
+            = runUntil([&] { return asSaver() && save(path, record()) == 0 ? 0 : 1; },
                        [&](qint64 elapsed) {
                            const QFileInfo info(journal);
                            const qint64 size = info.exists() ? info.size() : -1;
@@ -59,13 +103,13 @@ bool leaveJournal(const QString &path)
     return !finished && QFileInfo::exists(journal);
 }
 
-// Bytes this process has caused to be written to storage, or -1.
-qint64 writtenBytes()
+// A count of this process's input and output: "write_bytes" to storage, "rchar" read; or -1.
+qint64 ioCount(const QByteArray &name = "write_bytes")
 {
     const QList<QByteArray> lines = readAll(QStringLiteral("/proc/self/io")).split('\n');
     for (const QByteArray &line : lines) {
-        if (line.startsWith("write_bytes:"))
-            return line.mid(12).trimmed().toLongLong();
+        if (line.startsWith(name + ':'))
+            return line.mid(name.size() + 1).trimmed().toLongLong();
     }
     return -1;
 }
@@ -115,13 +159,20 @@ void JournalTest::leftJournal_data()
     QTest::newRow("made by a user who may not write the file") << Left::MadeByAnotherUser << false;
     QTest::newRow("held by a running save") << Left::HeldBySave << true;
     QTest::newRow("found by a reader who may not write") << Left::ReadByAnotherUser << true;
+    QTest::newRow("a stranger's, in a setgid folder anybody may write")
+            << Left::StrangerInSetgidFolder << false;
+    QTest::newRow("old size above the file") << Left::OldSizeAboveFile << false;
+    QTest::newRow("old size 2^62") << Left::OldSizeHuge << false;
+    QTest::newRow("a record beyond the old size") << Left::RecordBeyondOldSize << false;
+    QTest::newRow("a sparse record of a GiB, checksum wrong") << Left::LargeSparse << false;
+    QTest::newRow("in the state folder") << Left::KilledInStateFolder << true;
 }
 
 void JournalTest::leftJournal()
 {
     QFETCH(Left, left);
     QFETCH(bool, applied);
-    if ((left == Left::MadeByAnotherUser || left == Left::ReadByAnotherUser) && geteuid() != 0)
+    if (left >= Left::MadeByAnotherUser && geteuid() != 0)
         QSKIP("needs root to act as another user");
     const QString path = m_dir->filePath(QStringLiteral("song.mp3"));
     QVERIFY(makeLongMpeg(path, 256 * 1024));
@@ -132,11 +183,27 @@ void JournalTest::leftJournal()
     QCOMPARE(save(reference, record()), 0);
     const QByteArray newBytes = readAll(reference);
 
-    QVERIFY(leaveJournal(path));
+    // The user who saves may not write the folder: the journal goes to their state folder.
+    const QString state = m_dir->filePath(QStringLiteral("state"));
+    const bool inState = left == Left::KilledInStateFolder;
+    const auto asSaver = [&] {
+        return !inState
+                || (dropRights(ChildRights::Unprivileged)
+                    && qputenv("XDG_STATE_HOME", QFile::encodeName(state)));
+    };
+    if (inState)
+        QVERIFY(chown(QFile::encodeName(path).constData(), unprivilegedId, unprivilegedId) == 0
+                && QDir().mkpath(state) && setMode(state, 0777));
+    const struct stat file = statOf(path);
+    const QString journal = !inState ? journalOf(path)
+                                     : state
+                    + QString::asprintf("/quillet/%llx-%llx.quillet-journal",
+                                        static_cast<unsigned long long>(file.st_dev),
+                                        static_cast<unsigned long long>(file.st_ino));
+    QVERIFY(leaveJournal(path, journal, asSaver));
     QVERIFY(readAll(path) == oldBytes);
     // As if the save had been cut off once the file was written.
     QVERIFY(writeAll(path, newBytes));
-    const QString journal = journalOf(path);
     const QString elsewhere = m_dir->filePath(QStringLiteral("elsewhere"));
     QStringList names = {QStringLiteral("reference.mp3"), QStringLiteral("song.mp3")};
     int held = -1;
@@ -178,11 +245,46 @@ void JournalTest::leftJournal()
         QVERIFY(QFileInfo::exists(journal));
         break;
     }
+    case Left::StrangerInSetgidFolder: {
+        // The group is inherited from the folder: it says nothing of who made the journal.
+        const QByteArray names[] = {QFile::encodeName(m_dir->path()), QFile::encodeName(path)};
+        QVERIFY(chown(names[0].constData(), 0, 100) == 0 && setMode(m_dir->path(), 02777));
+        QVERIFY(chown(names[1].constData(), 0, 100) == 0 && setMode(path, 0664));
+        QVERIFY(chown(QFile::encodeName(journal).constData(), unprivilegedId, 100) == 0);
+        break;
+    }
+    case Left::OldSizeAboveFile:
+        QVERIFY(patchJournal(journal, quint64(oldBytes.size() + 4096)));
+        break;
+    case Left::OldSizeHuge:
+        QVERIFY(patchJournal(journal, quint64(1) << 62));
+        break;
+    case Left::RecordBeyondOldSize:
+        QVERIFY(patchJournal(journal,
+                             qFromLittleEndian<quint64>(readAll(journal).constData() + 64) + 1));
+        break;
+    case Left::LargeSparse:
+        QVERIFY(patchJournal(journal, quint64(1) << 30, oldBytes.size()));
+        break;
+    case Left::KilledInStateFolder: {
+        // Another user sees the file as it is; the saving user's next access takes it back.
+        QCOMPARE(fromWide(read(path).tag.title), recordTitle);
+        const std::optional<int> seen = runInChild(
+                [&] { return asSaver() && fromWide(read(path).tag.title) == oldTitle ? 0 : 1; });
+        QCOMPARE(seen, std::optional<int>(0));
+        QVERIFY(!QFileInfo::exists(journal));
+        names << QStringLiteral("state");
+        break;
+    }
     case Left::AsItWas:
         break;
     }
 
+    const qint64 readBefore = ioCount("rchar");
     const QString title = fromWide(read(path).tag.title);
+    // Judged without reading its gigabyte.
+    if (left == Left::LargeSparse)
+        QVERIFY(ioCount("rchar") - readBefore < 64 * megabyte);
 
     if (left == Left::HeldBySave) {
         // Left to the save that holds it: readers see the old file, saves are refused.
@@ -202,7 +304,7 @@ void JournalTest::leftJournal()
 
 void JournalTest::fittingSaveWritesOnlyWhatChanged()
 {
-    if (writtenBytes() < 0)
+    if (ioCount() < 0)
         QSKIP("this system does not count the bytes a process writes");
     const QString path = m_dir->filePath(QStringLiteral("long.mp3"));
     QVERIFY(makeLongMpeg(path, 24 * megabyte, coverBytes("cover", megabyte)));
@@ -214,9 +316,9 @@ void JournalTest::fittingSaveWritesOnlyWhatChanged()
 
     // TagLib renders the whole tag anew, the cover included; only the year differs.
     const std::optional<int> kilobytes = runInChild([&] {
-        const qint64 before = writtenBytes();
+        const qint64 before = ioCount();
         const int result = save(path, record(QStringLiteral("1999")));
-        return result == 0 ? int((writtenBytes() - before) / 1024) : -1;
+        return result == 0 ? int((ioCount() - before) / 1024) : -1;
     });
 
     QVERIFY(kilobytes.has_value());

@@ -64,7 +64,17 @@ bool operator!=(const timespec &a, const timespec &b)
 
 } // namespace
 
+// Why nothing may be made beside the file that a save writes.
+enum class Obstacle {
+    NoWriteBit, // on the folder
+    OthersFolder,
+    Fifo, // at the journal's name
+    Folder,
+    StrangersJournal, // in a sticky folder
+};
+
 Q_DECLARE_METATYPE(Way)
+Q_DECLARE_METATYPE(Obstacle)
 
 class SafeSaveTest : public QObject
 {
@@ -81,8 +91,8 @@ private slots:
 
     void readOnlyFileIsRejected_data();
     void readOnlyFileIsRejected();
-    void readOnlyFolderIsRejected_data();
-    void readOnlyFolderIsRejected();
+    void nothingMayBeMadeBeside_data();
+    void nothingMayBeMadeBeside();
 
     void symbolicLinkIsFollowed();
     void linkNameGivesTheKind();
@@ -312,36 +322,58 @@ void SafeSaveTest::readOnlyFileIsRejected()
     QCOMPARE(entriesOf(m_dir->path()), entries);
 }
 
-void SafeSaveTest::readOnlyFolderIsRejected_data()
+void SafeSaveTest::nothingMayBeMadeBeside_data()
 {
-    QTest::addColumn<bool>("unprivileged");
-    QTest::newRow("no write bit") << false;
-    QTest::newRow("another user's folder") << true;
+    QTest::addColumn<Obstacle>("obstacle");
+    QTest::newRow("a folder without a write bit") << Obstacle::NoWriteBit;
+    QTest::newRow("another user's folder") << Obstacle::OthersFolder;
+    QTest::newRow("a FIFO at the journal's name") << Obstacle::Fifo;
+    QTest::newRow("a folder at the journal's name") << Obstacle::Folder;
+    QTest::newRow("a stranger's journal in a sticky folder") << Obstacle::StrangersJournal;
 }
 
-void SafeSaveTest::readOnlyFolderIsRejected()
+void SafeSaveTest::nothingMayBeMadeBeside()
 {
-    QFETCH(bool, unprivileged);
+    QFETCH(Obstacle, obstacle);
+    const bool unprivileged
+            = obstacle == Obstacle::OthersFolder || obstacle == Obstacle::StrangersJournal;
     if (unprivileged && geteuid() != 0)
         QSKIP("needs root to run the save as another user");
     QVERIFY(setMode(m_dir->path(), 0755));
+    const QString state = m_dir->filePath(QStringLiteral("state"));
+    QVERIFY(QDir().mkpath(state) && setMode(state, 0777));
     const QString path
             = copyFixture(*m_dir, QStringLiteral("tone.mp3"), QStringLiteral("folder/tone.mp3"));
     const QString folder = QFileInfo(path).absolutePath();
-    // The file itself may be written by anybody: only the folder forbids replacing it.
+    const QByteArray journal = QFile::encodeName(journalOf(path));
+    // The file itself may be written by anybody: it is saved in place, its journal kept in the
+    // user's state folder.
     QVERIFY(setMode(path, 0666));
-    QVERIFY(setMode(folder, unprivileged ? 0755 : 0555));
-    const QByteArray before = readAll(path);
+    if (obstacle == Obstacle::NoWriteBit)
+        QVERIFY(setMode(folder, 0555));
+    if (obstacle == Obstacle::Fifo)
+        QVERIFY(mkfifo(journal.constData(), 0644) == 0);
+    if (obstacle == Obstacle::Folder)
+        QVERIFY(mkdir(journal.constData(), 0755) == 0);
+    if (obstacle == Obstacle::StrangersJournal) {
+        // Only root, the folder's owner or the journal's may remove it from a sticky folder.
+        QVERIFY(writeAll(journalOf(path), "QUILLETJ junk") && setMode(folder, 01777));
+        QVERIFY(chown(journal.constData(), unprivilegedId - 1, unprivilegedId - 1) == 0);
+        QVERIFY(chown(QFile::encodeName(path).constData(), unprivilegedId, unprivilegedId) == 0);
+    }
     const QStringList entries = entriesOf(folder);
 
-    const std::optional<int> result
-            = runInChild([&] { return save(path, record(), coverBytes("new")); },
-                         unprivileged ? ChildRights::Unprivileged : ChildRights::Same);
+    const std::optional<int> result = runInChild(
+            [&] {
+                qputenv("XDG_STATE_HOME", QFile::encodeName(state));
+                return save(path, record(), coverBytes("new"));
+            },
+            unprivileged ? ChildRights::Unprivileged : ChildRights::Same);
 
-    QVERIFY(result.has_value());
-    QCOMPARE(*result, -1);
-    QVERIFY(readAll(path) == before);
+    QCOMPARE(result, std::optional<int>(0));
+    QCOMPARE(fieldsOf(path).title, recordTitle);
     QCOMPARE(entriesOf(folder), entries);
+    QCOMPARE(entriesOf(state + QStringLiteral("/quillet")), QStringList());
 }
 
 void SafeSaveTest::symbolicLinkIsFollowed()
