@@ -149,44 +149,29 @@ void readBmp(const View &image, ImageHeader &header)
 
 } // namespace
 
+namespace {
+
+struct TypeNames
+{
+    const char *mimeType;
+    const char *extension;
+};
+
+// By ImageHeader::Type; an unknown image is taken for the JPEG the editor hands over.
+constexpr TypeNames typeNames[] = {
+        {"image/jpeg", "jpg"}, {"image/jpeg", "jpg"},  {"image/png", "png"}, {"image/gif", "gif"},
+        {"image/bmp", "bmp"},  {"image/webp", "webp"}, {"image/tiff", "tif"}};
+
+} // namespace
+
 const char *ImageHeader::mimeType() const
 {
-    switch (type) {
-    case Png:
-        return "image/png";
-    case Gif:
-        return "image/gif";
-    case Bmp:
-        return "image/bmp";
-    case WebP:
-        return "image/webp";
-    case Tiff:
-        return "image/tiff";
-    case Jpeg:
-    case Unknown:
-        break;
-    }
-    return "image/jpeg";
+    return typeNames[type].mimeType;
 }
 
 const char *ImageHeader::extension() const
 {
-    switch (type) {
-    case Png:
-        return "png";
-    case Gif:
-        return "gif";
-    case Bmp:
-        return "bmp";
-    case WebP:
-        return "webp";
-    case Tiff:
-        return "tif";
-    case Jpeg:
-    case Unknown:
-        break;
-    }
-    return "jpg";
+    return typeNames[type].extension;
 }
 
 ImageHeader readImageHeader(const TagLib::ByteVector &bytes)

@@ -258,8 +258,7 @@ void FormatsTest::newCoverKeepsOtherPictures()
     QCOMPARE(save(path, retitled(path, "New"), read(path).picture), 0);
     QCOMPARE(describe(picturesOf(path)), describe(QList<Picture> {back}));
 
-    Picture added {3, QStringLiteral("image/png"), QString(), back.bytes};
-    added.bytes.replace(8, 4, "new!");
+    const Picture added {3, "image/png", QString(), QByteArray(back.bytes).replace(8, 4, "new!")};
     QCOMPARE(save(path, retitled(path, "New"), added.bytes), 0);
     QCOMPARE(describe(picturesOf(path)), describe(QList<Picture> {back, added}));
 }
@@ -327,8 +326,7 @@ void FormatsTest::trackKeepsTotal()
     setProperties(path, before);
     tagstruct tag = read(path).tag;
     tag.track = wide(track);
-    if (track == QLatin1String("0"))
-        tag.year = L"0";
+    tag.year = track == QLatin1String("0") ? L"0" : tag.year;
 
     QCOMPARE(save(path, tag), 0);
     QCOMPARE(propertiesOf(path).filter(QRegularExpression("^(DATE|TRACK)")), after);
@@ -346,7 +344,6 @@ void FormatsTest::id3v1KeepsReadableText_data()
                                 << "Dvorák - Ærø";
     QTest::newRow("outside the BMP") << "Łódź 😀"
                                      << "Lódz ?";
-    QTest::newRow("cut at 30 bytes") << QString(31, 'a') << QString(30, 'a');
     QTest::newRow("cut between characters") << QString(27, 'a') + "Щ" << QString(27, 'a');
 }
 
