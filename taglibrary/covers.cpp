@@ -24,7 +24,10 @@ const TagLib::ASF::AttributeList *asfPictureAttributes(TagLib::File *file)
 
 } // namespace
 
-TagLib::ID3v2::AttachedPictureFrame *findId3v2CoverFrame(const TagLib::ID3v2::Tag *tag)
+namespace {
+
+// The first front cover, else the last picture where orLast is set.
+TagLib::ID3v2::AttachedPictureFrame *id3v2Cover(const TagLib::ID3v2::Tag *tag, bool orLast)
 {
     if (!tag)
         return nullptr;
@@ -41,7 +44,19 @@ TagLib::ID3v2::AttachedPictureFrame *findId3v2CoverFrame(const TagLib::ID3v2::Ta
             return picture;
         last = picture;
     }
-    return last;
+    return orLast ? last : nullptr;
+}
+
+} // namespace
+
+TagLib::ID3v2::AttachedPictureFrame *findId3v2CoverFrame(const TagLib::ID3v2::Tag *tag)
+{
+    return id3v2Cover(tag, true);
+}
+
+TagLib::ID3v2::AttachedPictureFrame *findId3v2FrontCoverFrame(const TagLib::ID3v2::Tag *tag)
+{
+    return id3v2Cover(tag, false);
 }
 
 TagLib::ID3v2::AttachedPictureFrame *findMpegCoverFrame(TagLib::File *file)

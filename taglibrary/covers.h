@@ -20,12 +20,15 @@ class Picture;
 
 namespace quillet {
 
-// First "APIC" frame of type front cover, else the last "APIC" frame; null without one. The
-// frame belongs to the tag.
+// First "APIC" frame of type front cover, else the last "APIC" frame; null without one: the
+// picture the editor shows. The frame belongs to the tag.
 TagLib::ID3v2::AttachedPictureFrame *findId3v2CoverFrame(const TagLib::ID3v2::Tag *tag);
 
-// The same in the ID3v2 tag of an MPEG file; null when file is not an MPEG file or has no such
-// tag (none is created).
+// The first "APIC" frame of type front cover alone, or null: the frame a new cover replaces.
+TagLib::ID3v2::AttachedPictureFrame *findId3v2FrontCoverFrame(const TagLib::ID3v2::Tag *tag);
+
+// findId3v2CoverFrame in the ID3v2 tag of an MPEG file; null when file is not an MPEG file or has
+// no such tag (none is created).
 TagLib::ID3v2::AttachedPictureFrame *findMpegCoverFrame(TagLib::File *file);
 
 // A copy of the first "WM/Picture" of type front cover, or null; also null when the file's tag

@@ -2,6 +2,7 @@
 
 #include "asforder.h"
 #include "covers.h"
+#include "imageheader.h"
 #include "textconv.h"
 
 #include <algorithm>
@@ -25,6 +26,7 @@
 #include <taglib/id3v1tag.h>
 #include <taglib/id3v2header.h>
 #include <taglib/id3v2tag.h>
+#include <taglib/infotag.h>
 #include <taglib/modfilebase.h>
 #include <taglib/mp4coverart.h>
 #include <taglib/mp4file.h>
@@ -45,10 +47,9 @@ namespace quillet {
 
 namespace {
 
-const TagLib::String &jpegMimeType()
+TagLib::String mimeTypeOf(const ImageHeader &header)
 {
-    static const TagLib::String mime("image/jpeg", TagLib::String::Latin1);
-    return mime;
+    return TagLib::String(header.mimeType(), TagLib::String::Latin1);
 }
 
 // ID3v2: in MPEG files, and inside AIFF, WAV and TrueAudio containers.
@@ -79,13 +80,14 @@ bool writeId3v2Cover(TagLib::ID3v2::Tag *tag, const TagLib::ByteVector &bytes)
 {
     if (!tag || bytes.size() >= maxId3v2TagSize)
         return false;
-    TagLib::ID3v2::AttachedPictureFrame *frame = findId3v2CoverFrame(tag);
+    // Only a front cover is replaced: a file with none gets one beside its other pictures.
+    TagLib::ID3v2::AttachedPictureFrame *frame = findId3v2FrontCoverFrame(tag);
     if (!frame) {
         frame = new TagLib::ID3v2::AttachedPictureFrame();
+        frame->setType(TagLib::ID3v2::AttachedPictureFrame::FrontCover);
         tag->addFrame(frame);
     }
-    frame->setMimeType(jpegMimeType());
-    frame->setType(TagLib::ID3v2::AttachedPictureFrame::FrontCover);
+    frame->setMimeType(mimeTypeOf(readImageHeader(bytes)));
     frame->setPicture(bytes);
     // Only a cover near the limit can take the whole tag past it; rendering costs a copy.
     if (bytes.size() < maxId3v2TagSize / 4)
@@ -143,15 +145,16 @@ struct AsfCovers
         TagLib::ASF::Tag *tag = file.tag();
         const int index = findAsfCoverIndex(&file);
         const std::unique_ptr<TagLib::ASF::Picture> found(findAsfCoverPicture(&file));
+        const TagLib::String mimeType = mimeTypeOf(readImageHeader(bytes));
         if (!found || index < 0) {
             TagLib::ASF::Picture picture;
             picture.setType(TagLib::ASF::Picture::FrontCover);
-            picture.setMimeType(jpegMimeType());
+            picture.setMimeType(mimeType);
             picture.setPicture(bytes);
             tag->addAttribute(asfPictureName(), TagLib::ASF::Attribute(picture));
             return true;
         }
-        found->setMimeType(jpegMimeType());
+        found->setMimeType(mimeType);
         found->setPicture(bytes);
         TagLib::ASF::AttributeList pictures = tag->attribute(asfPictureName());
         TagLib::ASF::Attribute &slot = pictures[static_cast<unsigned int>(index)];
@@ -169,32 +172,39 @@ struct AsfCovers
 
 // A FLAC metadata block states its length in 24 bits; a bigger picture would make the file
 // unreadable.
-bool fitsFlacBlock(const TagLib::FLAC::Picture &picture, const TagLib::ByteVector &bytes)
+bool fitsFlacBlock(const TagLib::FLAC::Picture &picture, const TagLib::String &mimeType,
+                   const TagLib::ByteVector &bytes)
 {
     const std::uint64_t fixedFields = 8 * 4; // type, two lengths, four sizes, data length
-    const std::uint64_t length = fixedFields + jpegMimeType().data(TagLib::String::UTF8).size()
+    const std::uint64_t length = fixedFields + mimeType.data(TagLib::String::UTF8).size()
             + picture.description().data(TagLib::String::UTF8).size() + bytes.size();
     return length <= 0xFFFFFF;
 }
 
-// The front cover found gets the bytes, or a new one is handed to add(), which takes it.
+// The front cover found gets the bytes, or a new one is handed to add(), which takes it. Either
+// states the image's type, size and colours as its header gives them: TagLib keeps the old ones.
 template<class Add>
 bool writePictureCover(TagLib::FLAC::Picture *cover, const TagLib::ByteVector &bytes, Add add)
 {
-    if (TagLib::FLAC::Picture *picture = cover) {
-        if (!fitsFlacBlock(*picture, bytes))
-            return false;
-        picture->setMimeType(jpegMimeType());
-        picture->setData(bytes);
-        return true;
+    std::unique_ptr<TagLib::FLAC::Picture> added;
+    TagLib::FLAC::Picture *picture = cover;
+    if (!picture) {
+        added = std::make_unique<TagLib::FLAC::Picture>();
+        added->setType(TagLib::FLAC::Picture::FrontCover);
+        picture = added.get();
     }
-    auto picture = std::make_unique<TagLib::FLAC::Picture>();
-    if (!fitsFlacBlock(*picture, bytes))
+    const ImageHeader header = readImageHeader(bytes);
+    const TagLib::String mimeType = mimeTypeOf(header);
+    if (!fitsFlacBlock(*picture, mimeType, bytes))
         return false;
-    picture->setType(TagLib::FLAC::Picture::FrontCover);
-    picture->setMimeType(jpegMimeType());
+    picture->setMimeType(mimeType);
+    picture->setWidth(header.width);
+    picture->setHeight(header.height);
+    picture->setColorDepth(header.depth);
+    picture->setNumColors(header.colours);
     picture->setData(bytes);
-    add(picture.release());
+    if (added)
+        add(added.release());
     return true;
 }
 
@@ -261,13 +271,16 @@ const TagLib::String &mp4CoverName()
 
 TagLib::MP4::CoverArt::Format mp4FormatOf(const TagLib::ByteVector &bytes)
 {
-    if (bytes.startsWith(TagLib::ByteVector("\x89PNG", 4)))
+    switch (readImageHeader(bytes).type) {
+    case ImageHeader::Png:
         return TagLib::MP4::CoverArt::PNG;
-    if (bytes.startsWith(TagLib::ByteVector("GIF8", 4)))
+    case ImageHeader::Gif:
         return TagLib::MP4::CoverArt::GIF;
-    if (bytes.startsWith(TagLib::ByteVector("BM", 2)))
+    case ImageHeader::Bmp:
         return TagLib::MP4::CoverArt::BMP;
-    return TagLib::MP4::CoverArt::JPEG; // JPEG, and what the editor always hands over
+    default:
+        return TagLib::MP4::CoverArt::JPEG; // JPEG, and what the editor always hands over
+    }
 }
 
 struct Mp4Covers
@@ -340,8 +353,10 @@ struct ApeCovers
             return false;
         const TagLib::ByteVector item = apeCoverItem(tag);
         const int nul = item.find('\0');
-        TagLib::ByteVector value = nul >= 0 ? item.mid(0, static_cast<unsigned int>(nul))
-                                            : TagLib::ByteVector("cover.jpg");
+        const std::string name = std::string("cover.") + readImageHeader(bytes).extension();
+        TagLib::ByteVector value = nul >= 0
+                ? item.mid(0, static_cast<unsigned int>(nul))
+                : TagLib::ByteVector(name.data(), static_cast<unsigned int>(name.size()));
         value.append('\0');
         value.append(bytes);
         tag->setItem(apeCoverName(), TagLib::APE::Item(apeCoverName(), value, true));
@@ -413,6 +428,83 @@ bool saveKeepingTags(TagLib::ASF::File &file)
     return file.save();
 }
 
+// The tags behind the generic one.
+// -----------------------------------------------------------------------------------------------
+
+FileTags fileTags(TagLib::File &)
+{
+    return FileTags();
+}
+FileTags fileTags(TagLib::MPEG::File &file)
+{
+    FileTags tags;
+    tags.id3v2 = file.ID3v2Tag(false);
+    tags.ape = file.APETag(false);
+    return tags;
+}
+FileTags fileTags(TagLib::RIFF::AIFF::File &file)
+{
+    FileTags tags;
+    tags.id3v2 = file.tag();
+    return tags;
+}
+FileTags fileTags(TagLib::RIFF::WAV::File &file)
+{
+    FileTags tags;
+    tags.id3v2 = file.ID3v2Tag();
+    tags.info = file.InfoTag();
+    return tags;
+}
+FileTags fileTags(TagLib::TrueAudio::File &file)
+{
+    FileTags tags;
+    tags.id3v2 = file.ID3v2Tag(false);
+    return tags;
+}
+FileTags fileTags(TagLib::FLAC::File &file)
+{
+    FileTags tags;
+    tags.xiph = file.xiphComment(false);
+    tags.id3v2 = file.ID3v2Tag(false);
+    return tags;
+}
+FileTags fileTags(TagLib::Ogg::File &file)
+{
+    FileTags tags;
+    tags.xiph = dynamic_cast<TagLib::Ogg::XiphComment *>(file.tag());
+    return tags;
+}
+FileTags fileTags(TagLib::MP4::File &file)
+{
+    FileTags tags;
+    tags.mp4 = file.tag();
+    return tags;
+}
+FileTags fileTags(TagLib::ASF::File &file)
+{
+    FileTags tags;
+    tags.asf = file.tag();
+    return tags;
+}
+template<class F> FileTags apeFileTags(F &file)
+{
+    FileTags tags;
+    tags.ape = file.APETag(false);
+    return tags;
+}
+FileTags fileTags(TagLib::APE::File &file)
+{
+    return apeFileTags(file);
+}
+FileTags fileTags(TagLib::WavPack::File &file)
+{
+    return apeFileTags(file);
+}
+FileTags fileTags(TagLib::MPC::File &file)
+{
+    return apeFileTags(file);
+}
+
 // Recognising content.
 // -----------------------------------------------------------------------------------------------
 
@@ -478,6 +570,11 @@ public:
         auto *own = dynamic_cast<F *>(&file);
         return own && Covers::write(*own, bytes);
     }
+    FileTags tagsOf(TagLib::File &file) const override
+    {
+        auto *own = dynamic_cast<F *>(&file);
+        return own ? fileTags(*own) : FileTags();
+    }
     bool save(TagLib::File &file) const override
     {
         auto *own = dynamic_cast<F *>(&file);
@@ -527,6 +624,12 @@ template<class Visit> const FileKind *findKind(Visit matches)
 const FileKind *kindOfFile(const TagLib::File &file)
 {
     return findKind([&file](const FileKind &kind) { return kind.isKindOf(file); });
+}
+
+FileTags tagsOfFile(TagLib::File &file)
+{
+    const FileKind *kind = kindOfFile(file);
+    return kind ? kind->tagsOf(file) : FileTags();
 }
 
 const FileKind *coverKindOf(const std::wstring &path, const TagLib::File &file)

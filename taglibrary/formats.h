@@ -11,9 +11,39 @@ namespace TagLib {
 class ByteVector;
 class File;
 class IOStream;
+namespace APE {
+class Tag;
+}
+namespace ASF {
+class Tag;
+}
+namespace ID3v2 {
+class Tag;
+}
+namespace MP4 {
+class Tag;
+}
+namespace Ogg {
+class XiphComment;
+}
+namespace RIFF::Info {
+class Tag;
+}
 } // namespace TagLib
 
 namespace quillet {
+
+// The tags of an open file that hold more than TagLib's generic setters keep, each where the
+// file's generic tag reads and writes it; null where the file has none of that type.
+struct FileTags
+{
+    TagLib::ID3v2::Tag *id3v2 = nullptr;
+    TagLib::APE::Tag *ape = nullptr;
+    TagLib::Ogg::XiphComment *xiph = nullptr;
+    TagLib::MP4::Tag *mp4 = nullptr;
+    TagLib::ASF::Tag *asf = nullptr;
+    TagLib::RIFF::Info::Tag *info = nullptr;
+};
 
 class FileKind
 {
@@ -30,6 +60,8 @@ public:
     virtual bool readCover(TagLib::File &file, TagLib::ByteVector &bytes) const = 0;
     // Makes bytes the front cover of file in memory; false when the file cannot hold them.
     virtual bool writeCover(TagLib::File &file, const TagLib::ByteVector &bytes) const = 0;
+    // The tags of file, opened as this kind.
+    virtual FileTags tagsOf(TagLib::File &file) const = 0;
     // Writes file with the tag types it has, each in its own version.
     virtual bool save(TagLib::File &file) const = 0;
     // Files whose tags keep pictures the same way share a value; 0: no covers.
@@ -38,6 +70,9 @@ public:
 
 // The kind of the class TagLib opened file as, or null for a class not in the table.
 const FileKind *kindOfFile(const TagLib::File &file);
+
+// The tags of file by its kind; none for a class not in the table.
+FileTags tagsOfFile(TagLib::File &file);
 
 // The kind whose cover rules apply to file: that of the opened file, where the extension of path
 // (the text after its last ".", in any case) names a kind that keeps covers the same way. Null

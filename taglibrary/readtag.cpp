@@ -2,6 +2,7 @@
 
 #include "fields.h"
 #include "formats.h"
+#include "keepingtag.h"
 #include "save/readsource.h"
 #include "taglibcompat.h"
 #include "textconv.h"
@@ -92,8 +93,9 @@ void read(const std::wstring &path, tagstruct *tag)
         return;
 
     std::unique_ptr<TagLib::Tag> joined;
-    if (const TagLib::Tag *fields = ref.tag() ? quillet::fieldsTag(*ref.file(), joined) : nullptr) {
-        quillet::Fields read = quillet::fieldsOf(*fields);
+    if (TagLib::Tag *generic = ref.tag() ? quillet::fieldsTag(*ref.file(), joined) : nullptr) {
+        const quillet::KeepingTag fields(*generic, quillet::tagsOfFile(*ref.file()));
+        quillet::Fields read = quillet::fieldsOf(fields);
         tag->title = std::move(read.title);
         tag->artist = std::move(read.artist);
         tag->album = std::move(read.album);

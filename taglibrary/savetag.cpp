@@ -2,6 +2,7 @@
 
 #include "fields.h"
 #include "formats.h"
+#include "keepingtag.h"
 #include "safesave.h"
 #include "taglibcompat.h"
 #include "textconv.h"
@@ -101,6 +102,14 @@ void writeChangedFields(TagLib::Tag &fields, const tagstruct &record, const Requ
         fields.setGenre(request.genre);
 }
 
+// True when bytes are the cover readTag reports: the editor hands back what it read, which is
+// not written again (where that is another picture than a front cover, it would be added as one).
+bool isCoverNow(const quillet::FileKind &kind, TagLib::File &file, const TagLib::ByteVector &bytes)
+{
+    TagLib::ByteVector cover;
+    return kind.readCover(file, cover) && cover == bytes;
+}
+
 // Applies the record to the open file and saves it; false when the file must not be written.
 bool apply(TagLib::FileRef &ref, TagLib::IOStream &content, const std::wstring &path,
            const tagstruct &record, const Request &request)
@@ -108,8 +117,8 @@ bool apply(TagLib::FileRef &ref, TagLib::IOStream &content, const std::wstring &
     if (ref.isNull())
         return false;
     std::unique_ptr<TagLib::Tag> joined;
-    TagLib::Tag *fields = ref.tag() ? quillet::fieldsTag(*ref.file(), joined) : nullptr;
-    if (!fields)
+    TagLib::Tag *tag = ref.tag() ? quillet::fieldsTag(*ref.file(), joined) : nullptr;
+    if (!tag)
         return false;
     TagLib::File &file = *ref.file();
     // TagLib opens a file by its extension first (any file named .mp3 as MPEG): the content
@@ -118,11 +127,13 @@ bool apply(TagLib::FileRef &ref, TagLib::IOStream &content, const std::wstring &
     if (kind ? !kind->recognises(content) : !quillet::hasAudioStream(ref))
         return false;
 
-    writeChangedFields(*fields, record, request);
+    quillet::KeepingTag fields(*tag, quillet::tagsOfFile(file));
+    writeChangedFields(fields, record, request);
     // Covers go only into a file that really is of the kind its extension names.
     if (request.hasPicture) {
         const quillet::FileKind *covers = quillet::coverKindOf(path, file);
-        if (covers && !covers->writeCover(file, request.picture))
+        if (covers && !isCoverNow(*covers, file, request.picture)
+            && !covers->writeCover(file, request.picture))
             return false;
     }
     return kind ? kind->save(file) : file.save();

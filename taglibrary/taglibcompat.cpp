@@ -1,10 +1,12 @@
 #include "taglibcompat.h"
 
+#include "latin1stringhandler.h"
+
 #include <taglib/tfile.h>
+#include <taglib/tstringlist.h>
 
 #if TAGLIB_MAJOR_VERSION >= 2
 #    include <taglib/mp4itemfactory.h>
-#    include <taglib/tstringlist.h>
 #else
 #    include <taglib/infotag.h>
 #    include <taglib/wavfile.h>
@@ -19,18 +21,23 @@ TagLib::Tag *fieldsTag(TagLib::File &file, std::unique_ptr<TagLib::Tag> &)
     return file.tag();
 }
 
+TagLib::String joinedValues(const TagLib::StringList &values)
+{
+    return values.toString(" / ");
+}
+
+namespace {
+
 // TagLib 2's MP4 item factory, one for the process, builds its name maps on first use without a
 // lock; TagLib 1 has fixed tables there.
-void prepareTagLib()
+void prepareVersion()
 {
-    static const bool prepared = [] {
-        const TagLib::MP4::ItemFactory *factory = TagLib::MP4::ItemFactory::instance();
-        factory->propertyKeyForName("\251nam");
-        factory->itemFromProperty("TITLE", TagLib::StringList(TagLib::String("title")));
-        return true;
-    }();
-    (void)prepared;
+    const TagLib::MP4::ItemFactory *factory = TagLib::MP4::ItemFactory::instance();
+    factory->propertyKeyForName("\251nam");
+    factory->itemFromProperty("TITLE", TagLib::StringList(TagLib::String("title")));
 }
+
+} // namespace
 
 #else
 
@@ -94,8 +101,27 @@ TagLib::Tag *fieldsTag(TagLib::File &file, std::unique_ptr<TagLib::Tag> &holder)
     return holder.get();
 }
 
-void prepareTagLib() { }
+TagLib::String joinedValues(const TagLib::StringList &values)
+{
+    return values.toString(" ");
+}
+
+namespace {
+
+void prepareVersion() { }
+
+} // namespace
 
 #endif
+
+void prepareTagLib()
+{
+    static const bool prepared = [] {
+        installLatin1StringHandler();
+        prepareVersion();
+        return true;
+    }();
+    (void)prepared;
+}
 
 } // namespace quillet

@@ -10,6 +10,8 @@
 
 namespace TagLib {
 class File;
+class String;
+class StringList;
 class Tag;
 } // namespace TagLib
 
@@ -33,8 +35,12 @@ using BlockSize = unsigned long;
 // joins it with the RIFF INFO tag; there a stand-in joins them the same way, kept in holder.
 TagLib::Tag *fieldsTag(TagLib::File &file, std::unique_ptr<TagLib::Tag> &holder);
 
-// Builds once what TagLib fills lazily in shared state on first use, so that calls from several
-// threads (the quillet command's --jobs) never race to fill it. Call before any TagLib work.
+// Several values of one field as one text, joined as TagLib's own generic tags join them.
+TagLib::String joinedValues(const TagLib::StringList &values);
+
+// Sets up once what TagLib keeps in shared state: the ID3v1 text handler, and what TagLib fills
+// lazily on first use, so that calls from several threads (the quillet command's --jobs) never
+// race to fill it. Call before any TagLib work.
 void prepareTagLib();
 
 } // namespace quillet

@@ -16,6 +16,11 @@ std::string toUtf8(const std::wstring &text);
 TagLib::String toTagString(const std::wstring &text);
 std::wstring fromTagString(const TagLib::String &text);
 
+// Text in Latin-1 for fields that hold nothing else (ID3v1): each character Latin-1 lacks becomes
+// close Latin letters where there are some, else "?"; cut to at most limit bytes, never inside
+// the letters of one character.
+std::string toLatin1(const TagLib::String &text, std::size_t limit);
+
 // The text after the last "." of the whole path, folder names included; empty without a dot.
 std::wstring extensionOf(const std::wstring &path);
 

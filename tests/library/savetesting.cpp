@@ -20,6 +20,7 @@
 #include <taglib/asftag.h>
 #include <taglib/attachedpictureframe.h>
 #include <taglib/audioproperties.h>
+#include <taglib/commentsframe.h>
 #include <taglib/fileref.h>
 #include <taglib/flacfile.h>
 #include <taglib/flacpicture.h>
@@ -66,6 +67,8 @@ QString describe(const Picture &picture)
                            .arg(QString::fromLatin1(digest));
     if (picture.width || picture.height)
         text += QStringLiteral(", %1x%2").arg(picture.width).arg(picture.height);
+    if (picture.depth || picture.colours)
+        text += QStringLiteral(", %1 bits, %2 colours").arg(picture.depth).arg(picture.colours);
     return text;
 }
 
@@ -128,7 +131,9 @@ QList<Picture> flacPictures(const QString &path)
                              fromTagString(picture->description()),
                              byteArray(picture->data()),
                              picture->width(),
-                             picture->height()};
+                             picture->height(),
+                             picture->colorDepth(),
+                             picture->numColors()};
     }
     return pictures;
 }
@@ -172,7 +177,9 @@ Picture pictureOf(const TagLib::FLAC::Picture &picture)
                     fromTagString(picture.description()),
                     byteArray(picture.data()),
                     picture.width(),
-                    picture.height()};
+                    picture.height(),
+                    picture.colorDepth(),
+                    picture.numColors()};
 }
 
 TagLib::FLAC::Picture *flacPicture(const Picture &picture)
@@ -184,6 +191,8 @@ TagLib::FLAC::Picture *flacPicture(const Picture &picture)
     flac->setData(byteVector(picture.bytes));
     flac->setWidth(picture.width);
     flac->setHeight(picture.height);
+    flac->setColorDepth(picture.depth);
+    flac->setNumColors(picture.colours);
     return flac;
 }
 
@@ -286,6 +295,36 @@ bool addPictures(const QString &path, const QList<Picture> &pictures)
         return false;
     }
     return file->save();
+}
+
+QStringList id3v2Comments(const QString &path)
+{
+    QStringList comments;
+    const TagLib::FileRef ref(nativeName(path).constData(), false);
+    const TagLib::ID3v2::Tag *tag = id3v2TagOf(ref.file());
+    for (const TagLib::ID3v2::Frame *frame :
+         tag ? tag->frameList("COMM") : TagLib::ID3v2::FrameList()) {
+        const auto *comment = dynamic_cast<const TagLib::ID3v2::CommentsFrame *>(frame);
+        comments << QString::fromLatin1(byteArray(comment->language())) + QLatin1Char('/')
+                        + fromTagString(comment->description()) + QLatin1Char('/')
+                        + fromTagString(comment->text());
+    }
+    return comments;
+}
+
+bool addId3v2Comments(const QString &path, const QStringList &comments)
+{
+    TagLib::FileRef ref(nativeName(path).constData(), false);
+    TagLib::ID3v2::Tag *tag = id3v2TagOf(ref.file());
+    for (const QString &text : comments) {
+        const QStringList parts = text.split(QLatin1Char('/'));
+        auto *frame = new TagLib::ID3v2::CommentsFrame(TagLib::String::UTF8);
+        frame->setLanguage(parts.at(0).toLatin1().constData());
+        frame->setDescription(tagString(parts.at(1)));
+        frame->setText(tagString(parts.at(2)));
+        tag->addFrame(frame);
+    }
+    return ref.save();
 }
 
 Fields fieldsOf(const QString &path)

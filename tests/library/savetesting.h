@@ -27,6 +27,8 @@ struct Picture
     QByteArray bytes;
     int width = 0; // FLAC only
     int height = 0;
+    int depth = 0;
+    int colours = 0;
 };
 
 // Bytes that begin like a JPEG file and differ per seed; saveTag does not look inside.
@@ -48,6 +50,11 @@ QList<Picture> mpegPictures(const QString &path);
 QList<Picture> asfPictures(const QString &path);
 QList<Picture> flacPictures(const QString &path);
 bool addPictures(const QString &path, const QList<Picture> &pictures);
+
+// The ID3v2 COMM frames of a file, as "language/description/text" in file order; and adding
+// frames given so.
+QStringList id3v2Comments(const QString &path);
+bool addId3v2Comments(const QString &path, const QStringList &comments);
 
 struct Fields
 {

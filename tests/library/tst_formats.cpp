@@ -1,5 +1,6 @@
 // Every kind of file the library keeps covers for, and saves that leave alone what the user did
 // not change. Results are read back with TagLib directly.
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -10,6 +11,7 @@
 #include <unistd.h>
 
 #include <taglib/fileref.h>
+#include <taglib/id3v1tag.h>
 #include <taglib/id3v2header.h>
 #include <taglib/id3v2tag.h>
 #include <taglib/mpegfile.h>
@@ -64,6 +66,16 @@ QString tagLayout(const QString &path)
     return layout.join(QLatin1Char('+'));
 }
 
+void setProperties(const QString &path, const QStringList &lines)
+{
+    TagLib::FileRef ref(nativeName(path).constData(), false);
+    TagLib::PropertyMap properties;
+    for (const QString &line : lines)
+        properties[tagString(line.section('=', 0, 0))].append(tagString(line.section('=', 1)));
+    ref.file()->setProperties(properties);
+    QVERIFY(ref.save());
+}
+
 // The record readTag gives for the file, with a new title.
 tagstruct retitled(const QString &path, const QString &title)
 {
@@ -85,6 +97,18 @@ private slots:
     void coverInEveryFormat();
     void keepsWhatWasNotChanged_data();
     void keepsWhatWasNotChanged();
+    void newCoverKeepsOtherPictures_data();
+    void newCoverKeepsOtherPictures();
+    void clearingCommentKeepsOtherComments_data();
+    void clearingCommentKeepsOtherComments();
+    void trackKeepsTotal_data();
+    void trackKeepsTotal();
+    void id3v1KeepsReadableText_data();
+    void id3v1KeepsReadableText();
+    void pictureStatesItsImage_data();
+    void pictureStatesItsImage();
+    void xiphCommentIsComment_data();
+    void xiphCommentIsComment();
     void onlyRegularFiles_data();
     void onlyRegularFiles();
     void fileOfItsKindWithoutAudioIsSaved();
@@ -215,6 +239,204 @@ void FormatsTest::keepsWhatWasNotChanged()
     expected.replaceInStrings(QStringLiteral("TITLE=Old"), QStringLiteral("TITLE=New"));
     QCOMPARE(propertiesOf(path), expected);
     QCOMPARE(tagLayout(path), layoutBefore);
+}
+
+void FormatsTest::newCoverKeepsOtherPictures_data()
+{
+    QTest::addColumn<QString>("fixture");
+    for (const char *name :
+         {"tone.mp3", "tone.wav", "tone.aiff", "tone.tta", "tone.flac", "tone.ogg", "tone.wma"})
+        QTest::newRow(name) << name;
+}
+
+void FormatsTest::newCoverKeepsOtherPictures()
+{
+    QFETCH(QString, fixture);
+    const QString path = copyFixture(*m_dir, fixture);
+    QVERIFY(addPictures(path, {back}));
+    // Where the back cover is shown for want of a front one, handing it back writes nothing.
+    QCOMPARE(save(path, retitled(path, "New"), read(path).picture), 0);
+    QCOMPARE(describe(picturesOf(path)), describe(QList<Picture> {back}));
+
+    const Picture added {3, "image/png", QString(), QByteArray(back.bytes).replace(8, 4, "new!")};
+    QCOMPARE(save(path, retitled(path, "New"), added.bytes), 0);
+    QCOMPARE(describe(picturesOf(path)), describe(QList<Picture> {back, added}));
+}
+
+void FormatsTest::clearingCommentKeepsOtherComments_data()
+{
+    QTest::addColumn<QString>("fixture");
+    QTest::addColumn<QStringList>("before");
+    QTest::addColumn<QString>("comment");
+    QTest::addColumn<QStringList>("after");
+    const QStringList others {"eng/iTunNORM/ 0000021A", "deu//Alt", "eng/note/A note"};
+    const QStringList before = QStringList {"eng//Old"} + others;
+    for (const char *name : {"tone.mp3", "tone.wav", "tone.aiff", "tone.tta"}) {
+        QTest::addRow("%s, cleared", name)
+                << name << before << "" << QStringList {"eng//"} + others;
+        QTest::addRow("%s, changed", name)
+                << name << before << "New" << QStringList {"eng//New"} + others;
+    }
+    QTest::newRow("the only one") << "tone.mp3" << QStringList {"eng//Old"} << "" << QStringList();
+}
+
+void FormatsTest::clearingCommentKeepsOtherComments()
+{
+    QFETCH(QString, fixture);
+    QFETCH(QStringList, before);
+    QFETCH(QString, comment);
+    QFETCH(QStringList, after);
+    const QString path = copyFixture(*m_dir, fixture);
+    QVERIFY(addId3v2Comments(path, before));
+    tagstruct tag = read(path).tag;
+    QCOMPARE(fromWide(tag.comment), QStringLiteral("Old"));
+
+    tag.comment = wide(comment);
+    QCOMPARE(save(path, tag), 0);
+    QCOMPARE(id3v2Comments(path), after);
+    QCOMPARE(fromWide(read(path).tag.comment), comment);
+}
+
+void FormatsTest::trackKeepsTotal_data()
+{
+    QTest::addColumn<QString>("fixture");
+    QTest::addColumn<QStringList>("before");
+    QTest::addColumn<QString>("track"); // a track of 0 comes with a year of 0
+    QTest::addColumn<QStringList>("after");
+    const QStringList before {"DATE=2001", "TRACKNUMBER=3/12"};
+    for (const char *name : {"tone.mp3", "tone.m4a", "tone.wv", "tone.ogg", "tone.wma"}) {
+        QTest::addRow("%s", name) << name << before << "5"
+                                  << QStringList {"DATE=2001", "TRACKNUMBER=5/12"};
+        QTest::addRow("%s, 0", name) << name << before << "0" << QStringList();
+    }
+    const QStringList separate {"TRACKNUMBER=3", "TRACKTOTAL=12"};
+    QTest::newRow("flac, TRACKTOTAL")
+            << "tone.flac" << separate << "5" << QStringList {"TRACKNUMBER=5", "TRACKTOTAL=12"};
+    QTest::newRow("flac, TRACKTOTAL, 0")
+            << "tone.flac" << separate << "0" << QStringList {"TRACKTOTAL=12"};
+}
+
+void FormatsTest::trackKeepsTotal()
+{
+    QFETCH(QString, fixture);
+    QFETCH(QStringList, before);
+    QFETCH(QString, track);
+    QFETCH(QStringList, after);
+    const QString path = copyFixture(*m_dir, fixture);
+    setProperties(path, before);
+    tagstruct tag = read(path).tag;
+    tag.track = wide(track);
+    tag.year = track == QLatin1String("0") ? L"0" : tag.year;
+
+    QCOMPARE(save(path, tag), 0);
+    QCOMPARE(propertiesOf(path).filter(QRegularExpression("^(DATE|TRACK)")), after);
+}
+
+void FormatsTest::id3v1KeepsReadableText_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("latin1");
+    QTest::newRow("check mark") << "New title ✓"
+                                << "New title ?";
+    QTest::newRow("Cyrillic") << "Тест Щука"
+                              << "Test Shchuka";
+    QTest::newRow("diacritics") << "Dvořák – Ærø"
+                                << "Dvorák - Ærø";
+    QTest::newRow("outside the BMP") << "Łódź 😀"
+                                     << "Lódz ?";
+    QTest::newRow("cut between characters") << QString(27, 'a') + "Щ" << QString(27, 'a');
+}
+
+void FormatsTest::id3v1KeepsReadableText()
+{
+    QFETCH(QString, text);
+    QFETCH(QString, latin1);
+    const QString path = copyFixture(*m_dir, "tone.mp3");
+    QVERIFY(writeFields(path)); // ID3v2 and ID3v1
+    tagstruct tag = read(path).tag;
+    tag.title = tag.artist = tag.album = wide(text);
+    QCOMPARE(save(path, tag), 0);
+
+    TagLib::MPEG::File file(nativeName(path).constData(), false);
+    QCOMPARE(fromTagString(file.ID3v1Tag()->title()), latin1);
+    QCOMPARE(fromTagString(file.ID3v1Tag()->album()), latin1);
+    QCOMPARE(fromTagString(file.ID3v2Tag()->album()), text);
+}
+
+void FormatsTest::pictureStatesItsImage_data()
+{
+    QTest::addColumn<QByteArray>("image");
+    QTest::addColumn<Picture>("expected"); // without its bytes
+    QImage colour(128, 96, QImage::Format_RGB32);
+    colour.fill(Qt::darkCyan);
+    QImage indexed
+            = colour.convertToFormat(QImage::Format_Indexed8, {qRgb(0, 0, 0), qRgb(1, 2, 3)});
+    const QByteArray png = encode(colour.convertToFormat(QImage::Format_ARGB32), "PNG");
+    const auto row = [](const char *name, const QByteArray &image, const char *mime, int width,
+                        int height, int depth, int colours) {
+        QTest::newRow(name) << image
+                            << Picture {3, mime, QString(), {}, width, height, depth, colours};
+    };
+    row("JPEG", encode(colour, "JPEG"), "image/jpeg", 128, 96, 24, 0);
+    row("JPEG, grey", encode(colour.convertToFormat(QImage::Format_Grayscale8), "JPEG"),
+        "image/jpeg", 128, 96, 8, 0);
+    row("PNG", png, "image/png", 128, 96, 32, 0);
+    row("PNG, indexed", encode(indexed, "PNG"), "image/png", 128, 96, 8, 2);
+    row("BMP", encode(colour, "BMP"), "image/bmp", 128, 96, 24, 0);
+    row("BMP, indexed", encode(indexed, "BMP"), "image/bmp", 128, 96, 4, 2);
+    row("GIF", QByteArray("GIF89a\x28\x00\x1E\x00\xF2\x00\x00", 13) + QByteArray(24, 'c'),
+        "image/gif", 40, 30, 3, 8);
+    row("PNG cut short", png.left(20), "image/png", 0, 0, 0, 0);
+    row("unknown", QByteArray(64, 'x'), "image/jpeg", 0, 0, 0, 0);
+}
+
+void FormatsTest::pictureStatesItsImage()
+{
+    QFETCH(QByteArray, image);
+    QFETCH(Picture, expected);
+    expected.bytes = image;
+    for (const char *fixture : {"tone.flac", "tone.ogg"}) {
+        const QString path = copyFixture(*m_dir, fixture);
+        // The old front cover states another size and depth, which must not stay.
+        QVERIFY(addPictures(path,
+                            {{3, "image/png", QString(), coverBytes("old"), 200, 200, 24, 0}}));
+        QCOMPARE(save(path, retitled(path, "New"), image), 0);
+        QCOMPARE(describe(picturesOf(path)), describe(QList<Picture> {expected}));
+    }
+}
+
+void FormatsTest::xiphCommentIsComment_data()
+{
+    QTest::addColumn<QString>("fixture");
+    QTest::addColumn<QStringList>("before");
+    QTest::addColumn<QString>("comment");
+    QTest::addColumn<QStringList>("after");
+    const QStringList both {"COMMENT=Comment", "DESCRIPTION=Description"};
+    const QStringList alone {"DESCRIPTION=Description"};
+    for (const char *name : {"tone.ogg", "tone.flac"}) {
+        QTest::addRow("%s, both", name)
+                << name << both << "New" << QStringList {"COMMENT=New", "DESCRIPTION=Description"};
+        QTest::addRow("%s, DESCRIPTION", name)
+                << name << alone << "New" << QStringList {"COMMENT=New", "DESCRIPTION=Description"};
+        QTest::addRow("%s, both cleared", name) << name << both << "" << alone;
+        QTest::addRow("%s, DESCRIPTION cleared", name) << name << alone << "" << QStringList();
+    }
+}
+
+void FormatsTest::xiphCommentIsComment()
+{
+    QFETCH(QString, fixture);
+    QFETCH(QStringList, before);
+    QFETCH(QString, comment);
+    QFETCH(QStringList, after);
+    const QString path = copyFixture(*m_dir, fixture);
+    setProperties(path, before);
+    tagstruct tag = read(path).tag;
+    QCOMPARE(fromWide(tag.comment), before.first().section('=', 1));
+
+    tag.comment = wide(comment);
+    QCOMPARE(save(path, tag), 0);
+    QCOMPARE(propertiesOf(path).filter(QRegularExpression("^(COMMENT|DESCRIPTION)=")), after);
 }
 
 void FormatsTest::onlyRegularFiles_data()
