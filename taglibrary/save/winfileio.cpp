@@ -182,7 +182,13 @@ bool setFacts(int fd, const FileFacts &facts)
 {
     FILE_BASIC_INFO info = {};
     info.CreationTime.QuadPart = facts.created;
-    info.FileAttributes = facts.attributes ? facts.attributes : FILE_ATTRIBUTE_NORMAL;
+    // Only what a program may set: compression or encryption come from the folder, as for any
+    // new file.
+    const DWORD settable = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE
+            | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED | FILE_ATTRIBUTE_TEMPORARY;
+    info.FileAttributes = facts.attributes & settable;
+    if (info.FileAttributes == 0)
+        info.FileAttributes = FILE_ATTRIBUTE_NORMAL;
     return SetFileInformationByHandle(handleOf(fd), FileBasicInfo, &info, sizeof info) || failed();
 }
 
