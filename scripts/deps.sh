@@ -19,6 +19,12 @@ TAGDESK_PACKAGE_PACKAGES=(dpkg-dev file)
 # tests, and what making and checking the package takes.
 TAGDESK_TEST_PACKAGES=(binutils clang libclang-rt-dev desktop-file-utils appstream libutfcpp-dev
     zlib1g-dev xz-utils gpgv dosfstools fusefat "${TAGDESK_PACKAGE_PACKAGES[@]}")
+# The Windows stage of the test command (scripts/windows.sh): the MinGW-w64 cross compiler with
+# POSIX threads, windres and the other tools, Wine to run the result, and doctest for its test
+# program, which cannot use Qt Test since there is no Qt for Windows here; and what checking
+# TagLib's source takes.
+TAGDESK_WINDOWS_PACKAGES=(g++-mingw-w64-x86-64-posix mingw-w64-tools binutils-mingw-w64-x86-64
+    wine64 doctest-dev xz-utils gpgv)
 # Benchmarks (mutagen: the baseline of bench/cli-vs-mutagen.sh), remaking the committed
 # fixtures, fuzz seeds and icon, and trying the package on a fresh Debian (scripts/try-install.sh).
 TAGDESK_TOOL_PACKAGES=(libbenchmark-dev ffmpeg imagemagick librsvg2-bin python3 python3-mutagen
@@ -57,4 +63,49 @@ _tagdesk_policy_mirror() {
     apt-cache policy | awk -v label="$1" '
         / release / && /o=Debian,/ && index($0, "l=" label ",") && /c=main,/ { print previous; exit }
         { previous = $2 }'
+}
+
+# tagdesk_debian_source <suite> <package> <file> <output>: downloads <file> of the source package
+# <package> as Debian's <suite> has it, from the mirror this machine's apt uses, into <output>.
+# Its SHA-256 is checked against the suite's Sources index, whose own hash comes from the
+# InRelease file, checked with the Debian archive keyring. Returns 1, saying why, on any failure.
+tagdesk_debian_source() {
+    local mirror index status
+    mirror=$(tagdesk_debian_mirror Debian)
+    case "$mirror" in
+        http://* | https://*) ;;
+        *) echo "no Debian mirror found in the apt sources" >&2; return 1 ;;
+    esac
+    index=$(mktemp -d)
+    _tagdesk_verified_source "$index" "$@"
+    status=$?
+    rm -rf "$index"
+    return $status
+}
+_tagdesk_download() { # <url> <file> [sha256]
+    /usr/lib/apt/apt-helper -qq -o APT::Sandbox::User=root download-file "$1" "$2" ${3:+"SHA256:$3"} >&2
+}
+_tagdesk_verified_source() {
+    local index=$1 suite=$2 package=$3 file=$4 output=$5 sources_hash directory hash
+    _tagdesk_download "$mirror/dists/$suite/InRelease" "$index/InRelease" || return 1
+    gpgv --keyring /usr/share/keyrings/debian-archive-keyring.gpg --output "$index/Release" \
+        "$index/InRelease" 2>/dev/null \
+        || { echo "$suite's InRelease does not verify" >&2; return 1; }
+    sources_hash=$(awk '/^SHA256:/ { in_sha = 1; next } /^[^ ]/ { in_sha = 0 }
+        in_sha && $3 == "main/source/Sources.xz" { print $1; exit }' "$index/Release")
+    [ -n "$sources_hash" ] || { echo "no Sources.xz in $suite's Release" >&2; return 1; }
+    _tagdesk_download "$mirror/dists/$suite/main/source/Sources.xz" "$index/Sources.xz" \
+        "$sources_hash" || return 1
+    # The package's stanza: its pool folder and the file's SHA-256.
+    read -r directory hash < <(xz -dc "$index/Sources.xz" | awk -v pkg="$package" -v file="$file" '
+        /^Package: / { in_pkg = ($2 == pkg); in_sha = 0; directory = "" }
+        !in_pkg { next }
+        /^Directory: / { directory = $2 }
+        /^Checksums-Sha256:/ { in_sha = 1; next }
+        /^[^ ]/ { in_sha = 0 }
+        in_sha && $3 == file { hash = $1 }
+        /^$/ && hash != "" && directory != "" { print directory, hash; exit }')
+    [ -n "${hash:-}" ] || { echo "$file is not in $suite" >&2; return 1; }
+    _tagdesk_download "$mirror/$directory/$file" "$output" "$hash" || return 1
+    echo "$hash  $output" | sha256sum --check --quiet
 }

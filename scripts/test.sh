@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Builds TagDesk with warnings as errors and runs every test through CTest; then runs every test
 # again in a second build with AddressSanitizer and UndefinedBehaviorSanitizer (a leak fails
-# too), and the fuzz targets over their committed corpus for a few seconds each. Last, the library
+# too), and the fuzz targets over their committed corpus for a few seconds each. Then the library
 # is built against TagLib 2 (scripts/taglib2.sh) and its tests and the fuzz replay run there too,
-# and the Debian package is made (scripts/package.sh) and checked (scripts/check-package.sh).
+# and for Windows, where its tests run under Wine (scripts/windows.sh). Last, the Debian package
+# is made (scripts/package.sh) and checked (scripts/check-package.sh).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 source "$root/scripts/deps.sh"
@@ -58,6 +59,10 @@ cmake -S "$root" -B "$fuzz2" -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=Rel
     -DTAGDESK_FUZZ=ON -DTAGDESK_BUILD_TESTS=OFF -DTAGDESK_WERROR=ON >/dev/null
 cmake --build "$fuzz2" --target fuzz_readtag fuzz_savetag fuzz_journal --parallel "$jobs"
 ctest --test-dir "$fuzz2" --output-on-failure --timeout 600
+
+# Windows: quillet.dll and its test program cross-built with MinGW-w64 and run under Wine.
+step "Windows"
+bash "$root/scripts/windows.sh"
 
 # The Debian package: a Release build for the prefix /usr in build/package, its file list, control
 # fields and run paths, and another program built against libquillet as installed.

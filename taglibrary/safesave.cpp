@@ -5,7 +5,6 @@
 #include <taglib/audioproperties.h>
 #include <taglib/fileref.h>
 #include <taglib/modfilebase.h>
-#include <taglib/tfilestream.h>
 
 namespace quillet {
 
@@ -19,27 +18,8 @@ bool hasAudioStream(const TagLib::FileRef &ref)
 
 } // namespace quillet
 
-#ifdef _WIN32
-
-namespace quillet {
-
-// Written in place, as TagLib does it: replacing the file would fail there while any other
-// program holds it open, and would need its own copying of attributes and alternate streams.
-bool saveFile(const std::wstring &path, const FileEditor &edit)
-{
-    const NativePath native(path);
-    if (!native.isValid())
-        return false;
-    if (!native.isRegularFile())
-        return false;
-    TagLib::FileStream content(native.fileName(), true);
-    TagLib::FileRef ref(native.fileName(), true, TagLib::AudioProperties::Average);
-    return !ref.isNull() && content.isOpen() && edit(ref, content);
-}
-
-} // namespace quillet
-
-#else
+// saveFile on Windows: save/windowssave.cpp.
+#ifndef _WIN32
 
 #    include "save/check.h"
 #    include "save/copywriter.h"
@@ -117,15 +97,7 @@ bool saveFile(const std::wstring &path, const FileEditor &edit)
     // TagLib works on the stream under the name it was given, whose extension picks the class.
     EditStream stream(file.get(), opened.st_size, native.native());
     Expectation expected;
-    {
-        TagLib::FileRef ref(&stream, true, TagLib::AudioProperties::Average);
-        if (ref.isNull())
-            return false;
-        expected = expectationOf(ref);
-        if (!edit(ref, stream) || stream.readFailed())
-            return false;
-    }
-    if (!meets(stream, expected))
+    if (!editChecked(stream, edit, expected))
         return false;
 
     Plan plan;
@@ -157,4 +129,4 @@ bool saveFile(const std::wstring &path, const FileEditor &edit)
 
 } // namespace quillet
 
-#endif // _WIN32
+#endif // !_WIN32

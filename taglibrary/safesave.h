@@ -22,7 +22,9 @@ using FileEditor = std::function<bool(TagLib::FileRef &ref, TagLib::IOStream &co
 // checked copy (".<name>.quillet-copy") renamed over the file. A file with several hard links,
 // or another's in a sticky folder, is not replaced: it is rewritten in place under a journal
 // that holds all of it that changes. Either way, after a crash the next readTag or saveTag finds
-// the file old or new. A symbolic link is followed and kept.
+// the file old or new. A symbolic link is followed and kept. On Windows a change is always
+// written as a copy moved over the file; a file another program holds for writing or without
+// sharing, a read-only one, or one with several names is not saved there.
 //
 // Returns false, with the file as it was, when the file is not a regular file, when it or its
 // folder is read-only, when another save of it is running, when edit refuses, or when any read,

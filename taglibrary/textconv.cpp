@@ -3,7 +3,11 @@
 #include <cwchar>
 #include <string_view>
 
-#include <sys/stat.h>
+#ifdef _WIN32
+#    include <windows.h>
+#else
+#    include <sys/stat.h>
+#endif
 
 namespace quillet {
 
@@ -195,9 +199,46 @@ std::wstring extensionOf(const std::wstring &path)
     return dot == std::wstring::npos ? std::wstring() : path.substr(dot + 1);
 }
 
+#ifdef _WIN32
+
+namespace {
+
+bool startsWith(const std::wstring &text, const wchar_t *prefix)
+{
+    return text.compare(0, std::wcslen(prefix), prefix) == 0;
+}
+
+// The absolute path with the prefix \\?\ that lifts the limit of 260 characters: Windows then
+// takes the path as it is, so it is made absolute and free of "." and ".." first. A device name
+// (\\.\) stays as it is.
+std::wstring extendedPath(const std::wstring &path)
+{
+    if (path.empty() || startsWith(path, L"\\\\?\\"))
+        return path;
+    std::wstring full(MAX_PATH, L'\0');
+    DWORD length
+            = GetFullPathNameW(path.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
+    if (length >= full.size()) {
+        full.resize(length);
+        length = GetFullPathNameW(path.c_str(), length, full.data(), nullptr);
+    }
+    if (length == 0 || length >= full.size())
+        return path;
+    full.resize(length);
+    if (startsWith(full, L"\\\\.\\"))
+        return full;
+    if (startsWith(full, L"\\\\"))
+        return L"\\\\?\\UNC\\" + full.substr(2);
+    return L"\\\\?\\" + full;
+}
+
+} // namespace
+
+#endif
+
 NativePath::NativePath(const std::wstring &path)
 #ifdef _WIN32
-    : m_native(path)
+    : m_native(path.find(L'\0') == std::wstring::npos ? extendedPath(path) : path)
 #else
     : m_native(toUtf8(path))
 #endif
@@ -209,8 +250,25 @@ bool NativePath::isRegularFile() const
     if (!m_valid)
         return false;
 #ifdef _WIN32
-    struct _stat64 info;
-    return _wstat64(m_native.c_str(), &info) == 0 && (info.st_mode & _S_IFMT) == _S_IFREG;
+    // A symbolic link's own attributes: a regular file too when it leads to one.
+    WIN32_FILE_ATTRIBUTE_DATA info;
+    if (!GetFileAttributesExW(m_native.c_str(), GetFileExInfoStandard, &info))
+        return false;
+    m_link = (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+    if (m_link) {
+        const HANDLE file = CreateFileW(
+                m_native.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+        BY_HANDLE_FILE_INFORMATION target;
+        const bool found
+                = file != INVALID_HANDLE_VALUE && GetFileInformationByHandle(file, &target);
+        if (file != INVALID_HANDLE_VALUE)
+            CloseHandle(file);
+        if (!found)
+            return false;
+        info.dwFileAttributes = target.dwFileAttributes;
+    }
+    return (info.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE)) == 0;
 #else
     struct stat info;
     if (lstat(m_native.c_str(), &info) != 0)
@@ -227,7 +285,12 @@ bool NativePath::isRegularFile() const
 bool NativePath::isSymbolicLink() const
 {
 #ifdef _WIN32
-    return false;
+    if (m_link < 0 && m_valid) {
+        const DWORD attributes = GetFileAttributesW(m_native.c_str());
+        m_link = attributes != INVALID_FILE_ATTRIBUTES
+                && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+    }
+    return m_link > 0;
 #else
     struct stat info;
     if (m_link < 0 && m_valid && lstat(m_native.c_str(), &info) == 0)

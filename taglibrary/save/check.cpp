@@ -42,3 +42,20 @@ bool meets(EditStream &content, const Expectation &expected)
 }
 
 } // namespace quillet
+
+namespace quillet {
+
+bool editChecked(EditStream &stream, const FileEditor &edit, Expectation &expected)
+{
+    {
+        TagLib::FileRef ref(&stream, true, TagLib::AudioProperties::Average);
+        if (ref.isNull())
+            return false;
+        expected = expectationOf(ref);
+        if (!edit(ref, stream) || stream.readFailed())
+            return false;
+    }
+    return meets(stream, expected);
+}
+
+} // namespace quillet

@@ -3,6 +3,8 @@
 #ifndef QUILLET_SAVE_CHECK_H
 #define QUILLET_SAVE_CHECK_H
 
+#include "safesave.h"
+
 #include <typeinfo>
 
 namespace TagLib {
@@ -25,6 +27,11 @@ Expectation expectationOf(const TagLib::FileRef &ref);
 
 // Opens content through TagLib again, as the file's own name would, and compares.
 bool meets(EditStream &content, const Expectation &expected);
+
+// TagLib opens the stream and edit changes it; the new content must then still open as the same
+// audio (meets). expected receives what the content was. False when TagLib cannot open it, edit
+// refuses, reading failed, or the audio changed.
+bool editChecked(EditStream &stream, const FileEditor &edit, Expectation &expected);
 
 } // namespace quillet
 

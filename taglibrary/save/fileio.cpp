@@ -11,27 +11,6 @@
 
 namespace quillet {
 
-Descriptor &Descriptor::operator=(Descriptor &&other) noexcept
-{
-    if (this != &other)
-        reset(other.release());
-    return *this;
-}
-
-int Descriptor::release()
-{
-    const int fd = m_fd;
-    m_fd = -1;
-    return fd;
-}
-
-void Descriptor::reset(int fd)
-{
-    if (m_fd >= 0)
-        close(m_fd);
-    m_fd = fd;
-}
-
 long long readAt(int fd, char *out, long long count, long long offset)
 {
     long long done = 0;

@@ -6,7 +6,7 @@
 
 namespace quillet {
 
-// Windows saves in place as TagLib does, without a journal.
+// Windows saves by moving a complete copy over the file: no journal, nothing to undo.
 ReadSource::ReadSource(const NativePath &) { }
 
 ReadSource::~ReadSource() = default;
