@@ -1,6 +1,9 @@
 #include "safesave.h"
 
+#include "quillet.h"
 #include "textconv.h"
+
+#include <cerrno>
 
 #include <taglib/audioproperties.h>
 #include <taglib/fileref.h>
@@ -28,13 +31,17 @@ namespace quillet {
 bool saveFile(const std::wstring &path, const FileEditor &edit)
 {
     const NativePath native(path);
-    if (!native.isValid())
-        return false;
     if (!native.isRegularFile())
         return false;
     TagLib::FileStream content(native.fileName(), true);
+    if (!content.isOpen())
+        return false;
     TagLib::FileRef ref(native.fileName(), true, TagLib::AudioProperties::Average);
-    return !ref.isNull() && content.isOpen() && edit(ref, content);
+    if (ref.isNull()) {
+        errno = QUILLET_ENOTAUDIO;
+        return false;
+    }
+    return edit(ref, content);
 }
 
 } // namespace quillet
@@ -43,6 +50,7 @@ bool saveFile(const std::wstring &path, const FileEditor &edit)
 
 #    include "save/check.h"
 #    include "save/copywriter.h"
+#    include "save/damage.h"
 #    include "save/editstream.h"
 #    include "save/fileio.h"
 #    include "save/inplace.h"
@@ -78,36 +86,54 @@ bool opensAs(int fd, const struct stat &expected, struct stat &opened)
 //    file may not be replaced), else as a complete copy renamed over the file.
 bool saveFile(const std::wstring &path, const FileEditor &edit)
 {
+    armFaults();
     const NativePath native(path);
     Target target;
-    if (!native.isValid() || !resolveTarget(native.native(), target) || !isWritable(target))
+    if (!native.isValid())
+        return failWith(native.error());
+    if (!resolveTarget(native.native(), target) || !isWritable(target))
         return false;
-    if (recover(target) != Recovery::Clean)
-        return false;
+    switch (recover(target)) {
+    case Recovery::Clean:
+        break;
+    case Recovery::Busy:
+        return failWith(EBUSY);
+    case Recovery::Blocked:
+        return failWith(EACCES);
+    }
 
     const Descriptor file(open(target.path.c_str(), O_RDWR | O_CLOEXEC));
+    if (!file.isOpen())
+        return false;
     struct stat opened;
     if (!opensAs(file.get(), target.file, opened)
         || !waitForLock(file.get(), Lock::Shared, lockTimeoutMs))
-        return false;
+        return failWith(EBUSY);
+    // A file cut short inside its tag would lose what TagLib could not read of it.
+    if (endsInsideTag(file.get(), opened.st_size))
+        return failWith(QUILLET_EDAMAGED);
 
     // TagLib works on the stream under the name it was given, whose extension picks the class.
     EditStream stream(file.get(), opened.st_size, native.native());
     Expectation expected;
     {
         TagLib::FileRef ref(&stream, true, TagLib::AudioProperties::Average);
+        if (stream.readFailed())
+            return failWith(EIO);
         if (ref.isNull())
-            return false;
+            return failWith(QUILLET_ENOTAUDIO);
         expected = expectationOf(ref);
-        if (!edit(ref, stream) || stream.readFailed())
+        if (!edit(ref, stream))
             return false;
+        if (stream.readFailed())
+            return failWith(EIO);
     }
     if (!meets(stream, expected))
-        return false;
+        return failWith(stream.readFailed() ? EIO : QUILLET_EDAMAGED);
 
     Plan plan;
     if (!planSave(stream, file.get(), mayReplace(target), plan))
-        return false;
+        return failWith(EIO);
     switch (plan.way) {
     case Plan::Way::Unchanged:
         return true;
@@ -122,6 +148,7 @@ bool saveFile(const std::wstring &path, const FileEditor &edit)
     if (!running)
         return false;
     const bool replaced = replaceWithCopy(target, file.get(), stream, expected);
+    const KeepErrno keep;
     running->remove();
     return replaced;
 }

@@ -1,5 +1,9 @@
 #include "textconv.h"
 
+#include "quillet.h"
+#include "widepath.h"
+
+#include <cerrno>
 #include <cwchar>
 
 #include <sys/stat.h>
@@ -17,36 +21,7 @@ bool isSurrogate(char32_t c)
 
 void appendUtf8(std::string &out, char32_t c)
 {
-    if (c > 0x10FFFF || isSurrogate(c))
-        c = replacementChar;
-    if (c < 0x80) {
-        out += static_cast<char>(c);
-    } else if (c < 0x800) {
-        out += static_cast<char>(0xC0 | (c >> 6));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-        out += static_cast<char>(0xE0 | (c >> 12));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (c >> 18));
-        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-}
-
-void appendWide(std::wstring &out, char32_t c)
-{
-    if constexpr (sizeof(wchar_t) == 2) {
-        if (c >= 0x10000) {
-            c -= 0x10000;
-            out += static_cast<wchar_t>(0xD800 + (c >> 10));
-            out += static_cast<wchar_t>(0xDC00 + (c & 0x3FF));
-            return;
-        }
-    }
-    out += static_cast<wchar_t>(c);
+    widepath::appendUtf8(out, c > 0x10FFFF || isSurrogate(c) ? replacementChar : c);
 }
 
 } // namespace
@@ -93,7 +68,7 @@ std::wstring fromTagString(const TagLib::String &text)
                 ++it;
             }
         }
-        appendWide(out, isSurrogate(c) ? replacementChar : c);
+        widepath::appendWide(out, isSurrogate(c) ? replacementChar : c);
     }
     return out;
 }
@@ -104,28 +79,54 @@ std::wstring extensionOf(const std::wstring &path)
     return dot == std::wstring::npos ? std::wstring() : path.substr(dot + 1);
 }
 
+namespace {
+
+int pathError(const std::wstring &path)
+{
+    if (path.empty())
+        return ENOENT;
+    return path.find(L'\0') == std::wstring::npos ? 0 : EINVAL;
+}
+
+bool notRegular(unsigned int mode)
+{
+    errno = (mode & S_IFMT) == S_IFDIR ? EISDIR : QUILLET_ENOTAUDIO;
+    return false;
+}
+
+} // namespace
+
 NativePath::NativePath(const std::wstring &path)
 #ifdef _WIN32
     : m_native(path)
+    , m_error(pathError(path)) {}
 #else
-    : m_native(toUtf8(path))
-#endif
-    , m_valid(!path.empty() && path.find(L'\0') == std::wstring::npos)
-{ }
-
-bool NativePath::isRegularFile() const
+    : m_error(pathError(path))
 {
-    if (!m_valid)
+    if (m_error == 0 && !widepath::toNativeBytes(path, m_native))
+        m_error = EILSEQ;
+}
+#endif
+
+    bool NativePath::isRegularFile() const
+{
+    if (!isValid()) {
+        errno = m_error;
         return false;
+    }
 #ifdef _WIN32
     struct _stat64 info;
-    return _wstat64(m_native.c_str(), &info) == 0 && (info.st_mode & _S_IFMT) == _S_IFREG;
+    if (_wstat64(m_native.c_str(), &info) != 0)
+        return false;
+    return (info.st_mode & _S_IFMT) == _S_IFREG || notRegular(info.st_mode);
 #else
     struct stat info;
     if (lstat(m_native.c_str(), &info) != 0)
         return false;
     m_link = S_ISLNK(info.st_mode);
-    return (!m_link || stat(m_native.c_str(), &info) == 0) && S_ISREG(info.st_mode);
+    if (m_link && stat(m_native.c_str(), &info) != 0)
+        return false;
+    return S_ISREG(info.st_mode) || notRegular(info.st_mode);
 #endif
 }
 
@@ -135,7 +136,7 @@ bool NativePath::isSymbolicLink() const
     return false;
 #else
     struct stat info;
-    if (m_link < 0 && m_valid && lstat(m_native.c_str(), &info) == 0)
+    if (m_link < 0 && isValid() && lstat(m_native.c_str(), &info) == 0)
         m_link = S_ISLNK(info.st_mode);
     return m_link > 0;
 #endif

@@ -147,8 +147,10 @@ std::unique_ptr<Journal> Journal::write(const Target &target, int file,
     std::unique_ptr<Journal> journal(new Journal(std::move(fd), path, target.folder));
     // Between the creation and the lock, another process may take the new, empty journal for
     // a stale one: it then holds it, or has removed it.
-    if (tryLock(journal->fd(), Lock::Exclusive) == LockResult::Busy || !journal->stillNamed())
+    if (tryLock(journal->fd(), Lock::Exclusive) == LockResult::Busy || !journal->stillNamed()) {
+        errno = EBUSY;
         return nullptr;
+    }
     (void)!fchmod(journal->fd(), mode); // past the umask; not worth failing for
 
     unsigned char header[headerSize] = {};
@@ -183,7 +185,7 @@ std::unique_ptr<Journal> Journal::write(const Target &target, int file,
         buffer.resize(static_cast<std::size_t>(std::min(range.size, chunkSize)));
         for (long long done = 0; ok && done < range.size; done += chunkSize) {
             const long long count = std::min(chunkSize, range.size - done);
-            ok = readAt(file, buffer.data(), count, range.offset + done) == count
+            ok = (readAt(file, buffer.data(), count, range.offset + done) == count || failWith(EIO))
                     && writeAt(journal->fd(), buffer.data(), count, at);
             sum.add(buffer.data(), count);
             at += count;
@@ -197,8 +199,9 @@ std::unique_ptr<Journal> Journal::write(const Target &target, int file,
     // The journal of a copy guards nothing on disk: lost in a crash, it only leaves the copy for
     // the next save to remove.
     ok = ok && writeAt(journal->fd(), reinterpret_cast<const char *>(header), headerSize, 0)
-            && (journal->m_guardsCopy || fsync(journal->fd()) == 0);
+            && (journal->m_guardsCopy || syncFile(journal->fd()));
     if (!ok) {
+        const KeepErrno keep;
         journal->remove();
         return nullptr;
     }
@@ -296,7 +299,7 @@ bool Journal::applyTo(int file) const
         if (!copyRange(fd(), record.at, file, record.offset, record.size))
             return false;
     }
-    return ftruncate(file, static_cast<off_t>(m_oldSize)) == 0 && fsync(file) == 0;
+    return truncateFile(file, m_oldSize) && syncFile(file);
 }
 
 bool Journal::takeOver()

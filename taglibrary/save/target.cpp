@@ -1,5 +1,8 @@
 #include "target.h"
 
+#include "quillet.h"
+
+#include <cerrno>
 #include <climits>
 #include <cstdint>
 #include <cstdio>
@@ -23,15 +26,23 @@ bool resolveTarget(const std::string &given, Target &target)
         return false;
     target.folder = slash == 0 ? std::string("/") : target.path.substr(0, slash);
     target.name = target.path.substr(slash + 1);
-    return stat(target.path.c_str(), &target.file) == 0 && S_ISREG(target.file.st_mode)
-            && stat(target.folder.c_str(), &target.folderStat) == 0;
+    if (stat(target.path.c_str(), &target.file) != 0)
+        return false;
+    if (!S_ISREG(target.file.st_mode)) {
+        errno = S_ISDIR(target.file.st_mode) ? EISDIR : QUILLET_ENOTAUDIO;
+        return false;
+    }
+    return stat(target.folder.c_str(), &target.folderStat) == 0;
 }
 
 bool isWritable(const Target &target)
 {
     const mode_t anyWrite = S_IWUSR | S_IWGRP | S_IWOTH;
-    return (target.file.st_mode & anyWrite) != 0 && (target.folderStat.st_mode & anyWrite) != 0
-            && faccessat(AT_FDCWD, target.path.c_str(), W_OK, AT_EACCESS) == 0
+    if ((target.file.st_mode & anyWrite) == 0 || (target.folderStat.st_mode & anyWrite) == 0) {
+        errno = EACCES;
+        return false;
+    }
+    return faccessat(AT_FDCWD, target.path.c_str(), W_OK, AT_EACCESS) == 0
             && faccessat(AT_FDCWD, target.folder.c_str(), W_OK | X_OK, AT_EACCESS) == 0;
 }
 
