@@ -151,8 +151,9 @@ void TextFinder::on_saveButton_clicked()
     save();
 }
 
-QString TextFinder::loadFile(const QString &path)
+QString TextFinder::loadFile(const QString &given)
 {
+    const QString path = existingName(given);
     currentFile = path;
     lastFolder = QFileInfo(path).absolutePath();
     QString reason;

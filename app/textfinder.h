@@ -51,9 +51,9 @@ private slots:
 private:
     void createShortcuts();
     void createChangeTracking();
-    // Reads path into the form; says nothing to the window. Returns why nothing could be read,
-    // or an empty text.
-    QString loadFile(const QString &path);
+    // Reads the file into the form; says nothing to the window. Returns why nothing could be
+    // read, or an empty text.
+    QString loadFile(const QString &given);
     void report(const QString &message, const QString &reason);
     bool save();
     void setModified(bool changed);

@@ -4,6 +4,8 @@
 
 #include <QCoreApplication>
 
+#include <system_error>
+
 std::wstring toWide(const QString &text)
 {
     std::wstring wide;
@@ -73,6 +75,31 @@ QString fromFilesystemPath(const std::filesystem::path &path)
     return QString::fromStdWString(path.native());
 #else
     return fromNativeName(QByteArray::fromStdString(path.native()));
+#endif
+}
+
+QString existingName(const QString &path)
+{
+#ifdef _WIN32
+    return path; // names are UTF-16 there, and reach Qt whole
+#else
+    namespace fs = std::filesystem;
+    std::error_code error;
+    const fs::path given = filesystemPath(path);
+    if (!path.contains(QChar::ReplacementCharacter) || fs::exists(given, error))
+        return path;
+    QString found;
+    const QString wanted = fromFilesystemPath(given.filename());
+    for (fs::directory_iterator it(given.parent_path(), error), end; !error && it != end;
+         it.increment(error)) {
+        const std::string &name = it->path().filename().native();
+        if (QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size())) != wanted)
+            continue;
+        if (!found.isEmpty())
+            return path; // two names alike: which one was meant is not known
+        found = fromFilesystemPath(it->path());
+    }
+    return found.isEmpty() ? path : found;
 #endif
 }
 

@@ -27,6 +27,12 @@ QString fromNativeName(const QByteArray &bytes);
 std::filesystem::path filesystemPath(const QString &name);
 QString fromFilesystemPath(const std::filesystem::path &path);
 
+// The name of an existing file that path stands for. Qt's file dialog and drops decode a name
+// that is not UTF-8 with its undecodable bytes replaced (U+FFFD), and no file has that name:
+// where exactly one entry of the folder decodes to it, that entry's name with its bytes kept.
+// Otherwise path as it is.
+QString existingName(const QString &path);
+
 // The program's arguments, file names among them, without the loss of decoding them in the
 // locale's encoding.
 QStringList programArguments(int argc, char **argv);
