@@ -41,18 +41,23 @@ inline std::size_t decodeOne(std::string_view bytes, char32_t &c)
 {
     const auto byte = [&bytes](std::size_t i) { return static_cast<unsigned char>(bytes[i]); };
     const unsigned char lead = byte(0);
-    std::size_t length;
-    char32_t least;
     if (lead < 0x80) {
         c = lead;
         return 1;
-    } else if (lead >= 0xC2 && lead <= 0xDF) {
-        length = 2, c = lead & 0x1F, least = 0x80;
+    }
+    // The sequence's length, the lead byte's bits and the least value it may stand for.
+    std::size_t length = 4;
+    char32_t least = 0x10000;
+    c = lead & 0x07;
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        length = 2;
+        least = 0x80;
+        c = lead & 0x1F;
     } else if (lead >= 0xE0 && lead <= 0xEF) {
-        length = 3, c = lead & 0x0F, least = 0x800;
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-        length = 4, c = lead & 0x07, least = 0x10000;
-    } else {
+        length = 3;
+        least = 0x800;
+        c = lead & 0x0F;
+    } else if (lead < 0xF0 || lead > 0xF4) {
         return 0;
     }
     if (bytes.size() < length)
