@@ -5,6 +5,7 @@
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QDir>
 #include <QFileInfo>
 
 #include <cstdio>
@@ -31,9 +32,13 @@ CommandLine::CommandLine(const QStringList &arguments)
         std::fputs(qPrintable(message), stderr);
         std::exit(EXIT_FAILURE);
     }
-    // Shown and remembered as a full path, whatever folder tagdesk was started in.
-    if (!files.isEmpty() && !files.first().isEmpty())
-        startFile = QFileInfo(files.first()).absoluteFilePath();
+    // Shown and remembered as a full path, whatever folder tagdesk was started in. Made by hand:
+    // a name that is not UTF-8 must keep its escaped bytes, which Qt's file calls would lose.
+    if (!files.isEmpty() && !files.first().isEmpty()) {
+        const QString &file = files.first();
+        startFile = QDir::cleanPath(
+                QDir::isAbsolutePath(file) ? file : QDir::currentPath() + QLatin1Char('/') + file);
+    }
 }
 
 void CommandLine::openIn(MainWindow &window) const

@@ -1,6 +1,7 @@
 #include "filedropfilter.h"
 
 #include "audiofiles.h"
+#include "widetext.h"
 
 #include <QDropEvent>
 #include <QFileInfo>
@@ -10,7 +11,9 @@
 #include <QUrl>
 #include <QWidget>
 
+#include <filesystem>
 #include <string_view>
+#include <system_error>
 
 namespace {
 
@@ -80,9 +83,13 @@ FileDropFilter::DroppedFile FileDropFilter::droppedFile(const QDropEvent &drop)
     const QList<QUrl> urls = drop.mimeData()->urls();
     if (urls.size() != 1 || !urls.first().isLocalFile())
         return {};
-    const QFileInfo file(urls.first().toLocalFile());
-    if (!file.isFile())
+    // A name that is not UTF-8 arrives with its bytes replaced: the file it stands for is found,
+    // and looked at by its bytes, which Qt's file calls would not keep.
+    const QString path = existingName(urls.first().toLocalFile());
+    std::error_code error;
+    if (!std::filesystem::is_regular_file(filesystemPath(path), error))
         return {};
+    const QFileInfo file(path);
     if (isAudioFile(file))
         return {Kind::Audio, file.absoluteFilePath()};
     // An image is whatever Qt can read as one, whatever its name.

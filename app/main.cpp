@@ -1,6 +1,7 @@
 #include "commandline.h"
 #include "firststart.h"
 #include "mainwindow.h"
+#include "widetext.h"
 
 #include <QApplication>
 
@@ -9,7 +10,7 @@ int main(int argc, char **argv)
     QApplication app(argc, argv);
     QCoreApplication::setApplicationVersion(QStringLiteral(TAGDESK_VERSION));
     // --help and --version end here, before anything is written in the user's home folder.
-    const CommandLine commandLine(QCoreApplication::arguments());
+    const CommandLine commandLine(programArguments(argc, argv));
     // Before the window reads its profile.
     FirstStart::provideProductDatabase();
     MainWindow window(nullptr);

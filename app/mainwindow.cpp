@@ -86,6 +86,8 @@ MainWindow::MainWindow(QWidget *parent, const QUrl &feedUrl,
     ui->statusbar->addPermanentWidget(infoDisplay, 0);
     infoDisplay->show();
     infoDisplay->setText(tr("Check new version...."));
+    // Why an open or a save failed, on the status text that says it did.
+    connect(textFinder, &TextFinder::sysInfoReason, infoDisplay, &QWidget::setToolTip);
 
     verDisplay = new QLabel(ui->statusbar);
     verDisplay->setObjectName(QStringLiteral("ver_display"));

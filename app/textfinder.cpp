@@ -3,7 +3,9 @@
 
 #include "chosencover.h"
 #include "coverimage.h"
+#include "failurereason.h"
 #include "quillet.h"
+#include "widetext.h"
 
 #include <QDir>
 #include <QFileDialog>
@@ -16,6 +18,7 @@
 #include <QShortcut>
 #include <QStandardPaths>
 
+#include <cerrno>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -24,21 +27,6 @@ namespace {
 
 // The folder both file dialogs have always started in, where it exists.
 const QString fixedStartFolder = QStringLiteral("/home/kvo");
-
-// The record's wide strings and Qt's strings meet only here. toWCharArray writes UTF-16 where
-// wchar_t has 16 bits and UTF-32 where it has 32, so the count it returns can be shorter than
-// the QString: the string is cut to that count.
-std::wstring toWide(const QString &text)
-{
-    std::wstring wide(static_cast<std::size_t>(text.size()), L'\0');
-    wide.resize(static_cast<std::size_t>(text.toWCharArray(wide.data())));
-    return wide;
-}
-
-QString fromWide(const std::wstring &text)
-{
-    return QString::fromWCharArray(text.data(), static_cast<qsizetype>(text.size()));
-}
 
 // The window cannot respond while a file is read or written; the wait cursor says so.
 class WaitCursor
@@ -100,8 +88,7 @@ bool TextFinder::openFile(const QString &path)
 {
     if (!maybeSave())
         return false;
-    loadFile(path);
-    emit sysInfo(tr("Load tag OK"));
+    report(tr("Load tag OK"), loadFile(path));
     return true;
 }
 
@@ -157,8 +144,7 @@ void TextFinder::on_findButton_clicked()
             this, tr("Open Audio"), dialogFolder(), tr("Audio Files (*.mp3 *.ape *.ogg *.flac)"));
     if (chosen.isEmpty())
         return;
-    loadFile(chosen);
-    emit sysInfo(tr("Load tag OK"));
+    report(tr("Load tag OK"), loadFile(chosen));
 }
 
 void TextFinder::on_saveButton_clicked()
@@ -166,10 +152,12 @@ void TextFinder::on_saveButton_clicked()
     save();
 }
 
-void TextFinder::loadFile(const QString &path)
+QString TextFinder::loadFile(const QString &given)
 {
+    const QString path = existingName(given);
     currentFile = path;
     lastFolder = QFileInfo(path).absolutePath();
+    QString reason;
     // A cover chosen but not saved belonged to the previous file.
     pendingCover.clear();
     ui->fileLabel->setText(path);
@@ -178,6 +166,8 @@ void TextFinder::loadFile(const QString &path)
         const WaitCursor wait;
         tagstruct tag;
         readTag(toWide(path), &tag);
+        if (errno != 0)
+            reason = failureReason(errno);
         // The cover buffer is the editor's from here on.
         std::unique_ptr<char[]> picture(tag.picture);
 
@@ -202,6 +192,7 @@ void TextFinder::loadFile(const QString &path)
         }
     }
     setModified(false);
+    return reason;
 }
 
 bool TextFinder::save()
@@ -222,21 +213,30 @@ bool TextFinder::save()
     }
 
     int result;
+    int error;
     {
         const WaitCursor wait;
         result = saveTag(toWide(currentFile), &tag);
+        error = errno;
     }
 
     if (result != 0) {
         // Everything stays on show, so it can be corrected and saved again.
-        emit sysInfo(tr("Save error %1").arg(result));
+        report(tr("Save error %1").arg(result),
+               failureReason(error) + tr("; the file is unchanged"));
         return false;
     }
     // What the file holds now, as the next open would show it: the chosen cover becomes the
     // file's own, and the report tells the new values.
     loadFile(currentFile);
-    emit sysInfo(tr("Save tag OK"));
+    report(tr("Save tag OK"), QString());
     return true;
+}
+
+void TextFinder::report(const QString &message, const QString &reason)
+{
+    emit sysInfo(message);
+    emit sysInfoReason(reason);
 }
 
 void TextFinder::setModified(bool changed)

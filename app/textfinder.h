@@ -34,6 +34,9 @@ public:
 
 signals:
     void sysInfo(const QString &message);
+    // Right after each sysInfo(): why the last open or save failed, in words; empty when it did
+    // not. The window shows it as the status text's tool tip.
+    void sysInfoReason(const QString &reason);
     void modificationChanged(bool modified);
     // The cover of the latest Open, Save or chosen image is on show, or turned out to hold no
     // picture. Fields, report and status are filled before the open returns; a cover's preview
@@ -48,8 +51,10 @@ private slots:
 private:
     void createShortcuts();
     void createChangeTracking();
-    // Reads path into the form; says nothing to the window.
-    void loadFile(const QString &path);
+    // Reads the file into the form; says nothing to the window. Returns why nothing could be
+    // read, or an empty text.
+    QString loadFile(const QString &given);
+    void report(const QString &message, const QString &reason);
     bool save();
     void setModified(bool changed);
     void fieldEdited() { setModified(true); }

@@ -1,5 +1,7 @@
 #include "console.h"
 
+#include "widetext.h"
+
 #include <cstdio>
 
 #ifdef _WIN32
@@ -62,7 +64,8 @@ void Console::error(const QString &line)
 {
     flush();
     clearProgress();
-    writeWhole(stderr, line.toUtf8() + '\n');
+    // A file's name as the system has it, whatever bytes it holds.
+    writeWhole(stderr, nativeName(line) + '\n');
 }
 
 void Console::progress(const QString &line)

@@ -1,12 +1,16 @@
 #include "filewalk.h"
 
 #include "audiofiles.h"
+#include "widetext.h"
 
-#include <QDir>
-#include <QFileInfo>
 #include <QSet>
 
 #include <algorithm>
+#include <filesystem>
+#include <system_error>
+#include <vector>
+
+namespace fs = std::filesystem;
 
 namespace {
 
@@ -16,30 +20,39 @@ struct Walk
     QSet<QString> visited; // folders by their canonical path
 };
 
-void walkFolder(const QString &folder, Walk &walk)
+// Names are taken as the system gives them, in bytes: a name that is not UTF-8 is walked like
+// any other (Qt's own folder listing would decode it with a loss, and the file could then not be
+// found by that name).
+void walkFolder(const fs::path &folder, Walk &walk)
 {
     // The canonical path is the same whichever link led here, so a loop ends at once.
-    const QString canonical = QFileInfo(folder).canonicalFilePath();
-    if (canonical.isEmpty() || walk.visited.contains(canonical))
+    std::error_code error;
+    const fs::path canonical = fs::canonical(folder, error);
+    if (error || walk.visited.contains(fromFilesystemPath(canonical)))
         return;
-    walk.visited.insert(canonical);
+    walk.visited.insert(fromFilesystemPath(canonical));
 
-    const QDir dir(folder);
-    if (!QFileInfo(folder).isReadable() || !dir.isReadable()) {
-        walk.items.append({folder, QStringLiteral("cannot read this folder")});
+    std::vector<fs::directory_entry> entries;
+    for (fs::directory_iterator it(folder, error), end; !error && it != end; it.increment(error))
+        entries.push_back(*it);
+    if (error) {
+        walk.items.append({fromFilesystemPath(folder), QStringLiteral("cannot read this folder")});
         return;
     }
-    // System: broken links too, so that a file that vanished is reported, not skipped.
-    QFileInfoList entries = dir.entryInfoList(
-            QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot, QDir::NoSort);
     // In order of name, so that of two ways into one folder the same one is always taken.
-    std::sort(entries.begin(), entries.end(),
-              [](const QFileInfo &a, const QFileInfo &b) { return a.fileName() < b.fileName(); });
-    for (const QFileInfo &entry : entries) {
-        if (entry.isDir())
-            walkFolder(entry.filePath(), walk);
-        else if (quillet::isAudioFileName(entry.fileName().toStdString()))
-            walk.items.append({entry.filePath(), QString()});
+    std::sort(entries.begin(), entries.end(), [](const auto &a, const auto &b) {
+        return a.path().filename() < b.path().filename();
+    });
+    for (const fs::directory_entry &entry : entries) {
+        const std::string name = entry.path().filename().string();
+        if (name.empty() || name.front() == '.')
+            continue; // hidden
+        std::error_code statError;
+        // Broken links too are listed, so that a file that vanished is reported, not skipped.
+        if (entry.is_directory(statError))
+            walkFolder(entry.path(), walk);
+        else if (quillet::isAudioFileName(name))
+            walk.items.append({fromFilesystemPath(entry.path()), QString()});
     }
 }
 
@@ -49,14 +62,14 @@ QList<FileItem> collectFiles(const QStringList &arguments)
 {
     QList<FileItem> items;
     for (const QString &argument : arguments) {
-        const QFileInfo info(argument);
-        if (!info.isDir()) {
+        std::error_code error;
+        if (!fs::is_directory(filesystemPath(argument), error)) {
             // Whether it exists is for the command to find out, in its turn.
             items.append({argument, QString()});
             continue;
         }
         Walk walk;
-        walkFolder(argument, walk);
+        walkFolder(filesystemPath(argument), walk);
         std::sort(walk.items.begin(), walk.items.end(),
                   [](const FileItem &a, const FileItem &b) { return a.path < b.path; });
         items.append(walk.items);

@@ -5,6 +5,7 @@
 #include "covercommand.h"
 #include "setcommand.h"
 #include "showcommand.h"
+#include "widetext.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -80,5 +81,5 @@ int main(int argc, char *argv[])
     QCoreApplication::setApplicationName(QStringLiteral("quillet"));
     QCoreApplication::setApplicationVersion(QStringLiteral(QUILLET_VERSION));
     Console console;
-    return run(QCoreApplication::arguments(), console);
+    return run(programArguments(argc, argv), console);
 }

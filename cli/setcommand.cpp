@@ -8,10 +8,10 @@
 #include "tagrecord.h"
 
 #include <QCommandLineParser>
-#include <QFileInfo>
 #include <QSet>
 
 #include <cstdint>
+#include <filesystem>
 #include <limits>
 #include <optional>
 #include <vector>
@@ -95,7 +95,7 @@ FileOutcome apply(const Change &change, const QString &path)
         if (changes.isEmpty())
             changes += QStringLiteral("nothing to change");
         for (const QString &line : std::as_const(changes))
-            outcome.output += (path + QStringLiteral(": ") + line + QLatin1Char('\n')).toUtf8();
+            outcome.output += nativeName(path + QStringLiteral(": ") + line + QLatin1Char('\n'));
         return outcome;
     }
     // A file that already holds every value given is left alone.
@@ -111,8 +111,10 @@ QList<FileItem> withoutRepeats(const QList<FileItem> &items)
     QList<FileItem> unique;
     QSet<QString> seen;
     for (const FileItem &item : items) {
-        const QString canonical = QFileInfo(item.path).canonicalFilePath();
-        if (item.error.isEmpty() && !canonical.isEmpty()) {
+        std::error_code error;
+        const QString canonical
+                = fromFilesystemPath(std::filesystem::canonical(filesystemPath(item.path), error));
+        if (item.error.isEmpty() && !error) {
             if (seen.contains(canonical))
                 continue;
             seen.insert(canonical);

@@ -51,7 +51,7 @@ QByteArray textBlock(const QString &path, const TagRecord &record)
     for (const QString &reportLine : reportLines)
         text += QStringLiteral("    ") + reportLine + QLatin1Char('\n');
     text += QLatin1Char('\n');
-    return text.toUtf8();
+    return nativeName(text);
 }
 
 } // namespace

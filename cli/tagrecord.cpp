@@ -1,7 +1,9 @@
 #include "tagrecord.h"
 
-#include <QFile>
-#include <QFileInfo>
+#include "failurereason.h"
+
+#include <cerrno>
+#include <filesystem>
 
 TagRecord::~TagRecord()
 {
@@ -13,25 +15,18 @@ bool TagRecord::read(const QString &path, QString *reason)
     delete[] m_tag.picture;
     m_tag.picture = nullptr;
 
-    // Opening a named pipe or a device could wait for ever or read what is not a file.
-    const QFileInfo info(path);
-    if (!info.isFile()) {
-        *reason = !info.exists() ? QStringLiteral("no such file")
-                : info.isDir()   ? QStringLiteral("is a folder")
-                                 : QStringLiteral("not a regular file");
-        return false;
-    }
-
     readTag(toWide(path), &m_tag);
-    // Every file TagLib opens reports something: its tag, its audio, or both. readTag says
-    // nothing of why a file gave nothing; a file that cannot be opened is told apart here.
-    if (m_tag.info.empty()) {
-        QFile file(path);
-        *reason = file.open(QIODevice::ReadOnly) ? QStringLiteral("not an audio file")
-                                                 : file.errorString();
-        return false;
-    }
-    return true;
+    // readTag's result is always 0: errno tells why a file gave nothing.
+    const int error = errno;
+    if (error == 0)
+        return true;
+    // The library opens no named pipe or device, which could wait for ever or read what is no
+    // file; it counts them as no audio.
+    std::error_code failed;
+    const bool regular = std::filesystem::is_regular_file(filesystemPath(path), failed);
+    *reason = error == QUILLET_ENOTAUDIO && !regular ? QStringLiteral("not a regular file")
+                                                     : failureReason(error);
+    return false;
 }
 
 bool TagRecord::save(const QString &path, const QByteArray &cover, QString *reason)
@@ -46,7 +41,7 @@ bool TagRecord::save(const QString &path, const QByteArray &cover, QString *reas
     m_tag.pictureSize = ownCoverSize;
 
     if (result != 0)
-        *reason = QStringLiteral("the tags could not be saved; the file is unchanged");
+        *reason = failureReason(errno) + QStringLiteral("; the file is unchanged");
     return result == 0;
 }
 
@@ -92,14 +87,4 @@ QString coverType(const QByteArray &bytes)
     if (bytes.startsWith(QByteArray("II*\0", 4)) || bytes.startsWith(QByteArray("MM\0*", 4)))
         return QStringLiteral("tiff");
     return QStringLiteral("unknown");
-}
-
-std::wstring toWide(const QString &text)
-{
-    return text.toStdWString();
-}
-
-QString fromWide(const std::wstring &text)
-{
-    return QString::fromStdWString(text);
 }

@@ -2,6 +2,7 @@
 #define TAGRECORD_H
 
 #include "quillet.h"
+#include "widetext.h"
 
 #include <QByteArray>
 #include <QString>
@@ -41,7 +42,8 @@ public:
     bool read(const QString &path, QString *reason);
 
     // Saves the record's fields, and cover as the new cover unless it is empty (the file's
-    // covers then stay as they are). False with the reason when saveTag fails.
+    // covers then stay as they are). False with the reason when saveTag fails ("permission
+    // denied; the file is unchanged").
     bool save(const QString &path, const QByteArray &cover, QString *reason);
 
     QString text(const TagField &field) const;
@@ -59,9 +61,5 @@ private:
 // The image format of cover bytes, from their first bytes: "jpeg", "png", "gif", "bmp",
 // "webp" or "tiff"; "unknown" for anything else and "none" for no bytes.
 QString coverType(const QByteArray &bytes);
-
-// Text and file names as the library takes them.
-std::wstring toWide(const QString &text);
-QString fromWide(const std::wstring &text);
 
 #endif // TAGRECORD_H

@@ -1,5 +1,6 @@
 #include "quillet.h"
 
+#include "errors.h"
 #include "fields.h"
 #include "formats.h"
 #include "keepingtag.h"
@@ -8,6 +9,8 @@
 #include "textconv.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <memory>
 #include <new>
@@ -75,11 +78,26 @@ void appendAudioBlock(const TagLib::AudioProperties &audio, std::wstring &report
             + std::to_wstring(seconds) + L"\n";
 }
 
-void read(const std::wstring &path, tagstruct *tag)
+// Why a regular file gave TagLib nothing: it cannot be opened, or it is no audio TagLib knows.
+void explainUnread(const quillet::NativePath &path)
+{
+#ifdef _WIN32
+    FILE *file = _wfopen(path.native().c_str(), L"rb");
+#else
+    FILE *file = std::fopen(path.native().c_str(), "rb");
+#endif
+    if (!file)
+        return; // errno from the system
+    std::fclose(file);
+    errno = QUILLET_ENOTAUDIO;
+}
+
+// Fills tag; false, with errno saying why, when nothing could be read.
+bool read(const std::wstring &path, tagstruct *tag)
 {
     const quillet::NativePath nativePath(path);
     if (!nativePath.isRegularFile())
-        return;
+        return false;
 
     std::wstring report;
     // A save cut off in the middle is undone first; where it cannot be, the file is read as it
@@ -89,8 +107,10 @@ void read(const std::wstring &path, tagstruct *tag)
     const TagLib::FileRef ref = source.stream()
             ? TagLib::FileRef(source.stream(), true, TagLib::AudioProperties::Average)
             : TagLib::FileRef(nativePath.fileName(), true, TagLib::AudioProperties::Average);
-    if (ref.isNull())
-        return;
+    if (ref.isNull()) {
+        explainUnread(nativePath);
+        return false;
+    }
 
     std::unique_ptr<TagLib::Tag> joined;
     if (TagLib::Tag *generic = ref.tag() ? quillet::fieldsTag(*ref.file(), joined) : nullptr) {
@@ -110,6 +130,7 @@ void read(const std::wstring &path, tagstruct *tag)
         appendAudioBlock(*audio, report);
 
     tag->info = std::move(report);
+    return !tag->info.empty() || quillet::failWith(QUILLET_ENOTAUDIO);
 }
 
 void reset(tagstruct *tag)
@@ -125,16 +146,23 @@ void reset(tagstruct *tag)
 
 int readTag(const std::wstring &path, tagstruct *tag)
 {
-    if (!tag)
+    if (!tag) {
+        errno = EINVAL;
         return 0;
+    }
     reset(tag);
     try {
         quillet::prepareTagLib();
-        read(path, tag);
+        // Its result is always 0: errno alone tells a file read from one that was not.
+        if (read(path, tag))
+            errno = 0;
+        else if (errno == 0)
+            errno = EIO;
     } catch (...) {
         // Nothing may cross the library boundary: a failed read is an empty record.
         delete[] tag->picture;
         reset(tag);
+        errno = ENOMEM;
     }
     return 0;
 }

@@ -1,5 +1,6 @@
 #include "safesave.h"
 
+#include "quillet.h"
 #include "textconv.h"
 
 #include <taglib/audioproperties.h>
@@ -21,8 +22,10 @@ bool hasAudioStream(const TagLib::FileRef &ref)
 // saveFile on Windows: save/windowssave.cpp.
 #ifndef _WIN32
 
+#    include "errors.h"
 #    include "save/check.h"
 #    include "save/copywriter.h"
+#    include "save/damage.h"
 #    include "save/editstream.h"
 #    include "save/fileio.h"
 #    include "save/inplace.h"
@@ -77,22 +80,28 @@ int causeOf(Recovery recovery)
 //    may be made beside the file, it goes in place, its journal in the user's state folder.
 bool saveFile(const std::wstring &path, const FileEditor &edit)
 {
+    armFaults();
     const NativePath native(path);
     Target target;
-    if (!native.isValid() || !resolveTarget(native.native(), target) || !fileWritable(target))
+    if (!native.isValid())
+        return failWith(native.error());
+    if (!resolveTarget(native.native(), target) || !fileWritable(target))
         return false;
     const Recovery recovery = recover(target);
-    if (recovery == Recovery::Busy || recovery == Recovery::Blocked) {
-        errno = causeOf(recovery);
-        return false;
-    }
+    if (recovery == Recovery::Busy || recovery == Recovery::Blocked)
+        return failWith(causeOf(recovery));
     const bool beside = recovery == Recovery::Clean && folderWritable(target);
 
     const Descriptor file(open(target.path.c_str(), O_RDWR | O_CLOEXEC));
+    if (!file.isOpen())
+        return false;
     struct stat opened;
     if (!opensAs(file.get(), target.file, opened)
         || !waitForLock(file.get(), Lock::Shared, lockTimeoutMs))
-        return false;
+        return failWith(EBUSY);
+    // A file cut short inside its tag would lose what TagLib could not read of it.
+    if (endsInsideTag(file.get(), opened.st_size))
+        return failWith(QUILLET_EDAMAGED);
 
     // TagLib works on the stream under the name it was given, whose extension picks the class.
     EditStream stream(file.get(), opened.st_size, native.native());
@@ -102,7 +111,7 @@ bool saveFile(const std::wstring &path, const FileEditor &edit)
 
     Plan plan;
     if (!planSave(stream, file.get(), beside && mayReplace(target), plan))
-        return false;
+        return failWith(EIO);
     switch (plan.way) {
     case Plan::Way::Unchanged:
         return true;
@@ -121,9 +130,8 @@ bool saveFile(const std::wstring &path, const FileEditor &edit)
     if (!running)
         return false;
     const bool replaced = replaceWithCopy(target, file.get(), stream, expected);
-    const int cause = errno;
+    const KeepErrno keep;
     running->remove();
-    errno = cause;
     return replaced;
 }
 

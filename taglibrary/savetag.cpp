@@ -1,5 +1,6 @@
 #include "quillet.h"
 
+#include "errors.h"
 #include "fields.h"
 #include "formats.h"
 #include "keepingtag.h"
@@ -7,14 +8,18 @@
 #include "taglibcompat.h"
 #include "textconv.h"
 
+#include <cerrno>
 #include <cstdint>
 #include <cwctype>
 #include <memory>
+#include <new>
 
 #include <taglib/fileref.h>
 #include <taglib/tag.h>
 
 namespace {
+
+using quillet::failWith;
 
 // Everything taken from the record, converted before the file is opened: a record that cannot
 // be converted never reaches the file.
@@ -58,21 +63,23 @@ bool parseNumber(const std::wstring &text, std::int32_t &value)
     return true;
 }
 
+// False with errno EINVAL for a record that cannot be written: a year or track that is no
+// number, or a negative one (no tag stores one; as an unsigned value it would become a huge
+// year), or a picture that is not there.
 bool prepare(const tagstruct &tag, Request &request)
 {
     std::int32_t year = 0;
     std::int32_t track = 0;
-    if (!parseNumber(tag.year, year) || !parseNumber(tag.track, track))
-        return false;
+    if (!parseNumber(tag.year, year) || !parseNumber(tag.track, track) || year < 0 || track < 0)
+        return failWith(EINVAL);
     if (tag.pictureSize < 0 || (tag.pictureSize > 0 && !tag.picture))
-        return false;
+        return failWith(EINVAL);
 
     request.title = quillet::toTagString(tag.title);
     request.artist = quillet::toTagString(tag.artist);
     request.album = quillet::toTagString(tag.album);
     request.comment = quillet::toTagString(tag.comment);
     request.genre = quillet::toTagString(tag.genre);
-    // The setters take unsigned values: a negative number goes on as its bit pattern.
     request.year = static_cast<unsigned int>(year);
     request.track = static_cast<unsigned int>(track);
     request.hasPicture = tag.pictureSize != 0;
@@ -110,22 +117,23 @@ bool isCoverNow(const quillet::FileKind &kind, TagLib::File &file, const TagLib:
     return kind.readCover(file, cover) && cover == bytes;
 }
 
-// Applies the record to the open file and saves it; false when the file must not be written.
+// Applies the record to the open file and saves it; false, with errno saying why, when the file
+// must not be written.
 bool apply(TagLib::FileRef &ref, TagLib::IOStream &content, const std::wstring &path,
            const tagstruct &record, const Request &request)
 {
     if (ref.isNull())
-        return false;
+        return failWith(QUILLET_ENOTAUDIO);
     std::unique_ptr<TagLib::Tag> joined;
     TagLib::Tag *tag = ref.tag() ? quillet::fieldsTag(*ref.file(), joined) : nullptr;
     if (!tag)
-        return false;
+        return failWith(QUILLET_ENOTAUDIO);
     TagLib::File &file = *ref.file();
     // TagLib opens a file by its extension first (any file named .mp3 as MPEG): the content
     // must be of the kind TagLib opened it as. A class the table lacks must show audio at least.
     const quillet::FileKind *kind = quillet::kindOfFile(file);
     if (kind ? !kind->recognises(content) : !quillet::hasAudioStream(ref))
-        return false;
+        return failWith(QUILLET_ENOTAUDIO);
 
     quillet::KeepingTag fields(*tag, quillet::tagsOfFile(file));
     writeChangedFields(fields, record, request);
@@ -134,9 +142,10 @@ bool apply(TagLib::FileRef &ref, TagLib::IOStream &content, const std::wstring &
         const quillet::FileKind *covers = quillet::coverKindOf(path, file);
         if (covers && !isCoverNow(*covers, file, request.picture)
             && !covers->writeCover(file, request.picture))
-            return false;
+            return failWith(EFBIG); // more than the tag format can hold
     }
-    return kind ? kind->save(file) : file.save();
+    // TagLib refuses to write a structure it could not make sense of.
+    return (kind ? kind->save(file) : file.save()) || failWith(QUILLET_EDAMAGED);
 }
 
 int save(const std::wstring &path, const tagstruct &tag)
@@ -155,13 +164,24 @@ int save(const std::wstring &path, const tagstruct &tag)
 
 int saveTag(const std::wstring &path, tagstruct *tag)
 {
-    if (!tag)
-        return -1;
+    const int before = errno;
+    int result = -1;
     try {
         quillet::prepareTagLib();
-        return save(path, *tag);
-    } catch (...) {
+        if (tag)
+            result = save(path, *tag);
+        else
+            errno = EINVAL;
+    } catch (const std::bad_alloc &) {
         // Nothing may cross the library boundary (an allocation failing for a huge picture).
-        return -1;
+        errno = ENOMEM;
+    } catch (...) {
+        errno = EIO;
     }
+    // The reason stands as the failure left it; a success leaves errno as it was.
+    if (result == 0)
+        errno = before;
+    else if (errno == 0)
+        errno = EIO;
+    return result;
 }

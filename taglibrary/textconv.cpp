@@ -1,5 +1,9 @@
 #include "textconv.h"
 
+#include "quillet.h"
+#include "widepath.h"
+
+#include <cerrno>
 #include <cwchar>
 #include <string_view>
 
@@ -22,36 +26,7 @@ bool isSurrogate(char32_t c)
 
 void appendUtf8(std::string &out, char32_t c)
 {
-    if (c > 0x10FFFF || isSurrogate(c))
-        c = replacementChar;
-    if (c < 0x80) {
-        out += static_cast<char>(c);
-    } else if (c < 0x800) {
-        out += static_cast<char>(0xC0 | (c >> 6));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-        out += static_cast<char>(0xE0 | (c >> 12));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (c >> 18));
-        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-}
-
-void appendWide(std::wstring &out, char32_t c)
-{
-    if constexpr (sizeof(wchar_t) == 2) {
-        if (c >= 0x10000) {
-            c -= 0x10000;
-            out += static_cast<wchar_t>(0xD800 + (c >> 10));
-            out += static_cast<wchar_t>(0xDC00 + (c & 0x3FF));
-            return;
-        }
-    }
-    out += static_cast<wchar_t>(c);
+    widepath::appendUtf8(out, c > 0x10FFFF || isSurrogate(c) ? replacementChar : c);
 }
 
 } // namespace
@@ -98,7 +73,7 @@ std::wstring fromTagString(const TagLib::String &text)
                 ++it;
             }
         }
-        appendWide(out, isSurrogate(c) ? replacementChar : c);
+        widepath::appendWide(out, isSurrogate(c) ? replacementChar : c);
     }
     return out;
 }
@@ -199,9 +174,16 @@ std::wstring extensionOf(const std::wstring &path)
     return dot == std::wstring::npos ? std::wstring() : path.substr(dot + 1);
 }
 
-#ifdef _WIN32
-
 namespace {
+
+int pathError(const std::wstring &path)
+{
+    if (path.empty())
+        return ENOENT;
+    return path.find(L'\0') == std::wstring::npos ? 0 : EINVAL;
+}
+
+#ifdef _WIN32
 
 bool startsWith(const std::wstring &text, const wchar_t *prefix)
 {
@@ -232,23 +214,37 @@ std::wstring extendedPath(const std::wstring &path)
     return L"\\\\?\\" + full;
 }
 
-} // namespace
+#else
+
+bool notRegular(unsigned int mode)
+{
+    errno = (mode & S_IFMT) == S_IFDIR ? EISDIR : QUILLET_ENOTAUDIO;
+    return false;
+}
 
 #endif
+
+} // namespace
 
 NativePath::NativePath(const std::wstring &path)
 #ifdef _WIN32
     : m_native(path.find(L'\0') == std::wstring::npos ? extendedPath(path) : path)
-#else
-    : m_native(toUtf8(path))
-#endif
-    , m_valid(!path.empty() && path.find(L'\0') == std::wstring::npos)
+    , m_error(pathError(path))
 { }
+#else
+    : m_error(pathError(path))
+{
+    if (m_error == 0 && !widepath::toNativeBytes(path, m_native))
+        m_error = EILSEQ;
+}
+#endif
 
 bool NativePath::isRegularFile() const
 {
-    if (!m_valid)
+    if (!isValid()) {
+        errno = m_error;
         return false;
+    }
 #ifdef _WIN32
     // A symbolic link's own attributes: a regular file too when it leads to one.
     WIN32_FILE_ATTRIBUTE_DATA info;
@@ -268,14 +264,24 @@ bool NativePath::isRegularFile() const
             return false;
         info.dwFileAttributes = target.dwFileAttributes;
     }
-    return (info.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE)) == 0;
+    if ((info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+        errno = EISDIR;
+        return false;
+    }
+    if ((info.dwFileAttributes & FILE_ATTRIBUTE_DEVICE) != 0) {
+        errno = QUILLET_ENOTAUDIO;
+        return false;
+    }
+    return true;
 #else
     struct stat info;
     if (lstat(m_native.c_str(), &info) != 0)
         return false;
     m_link = S_ISLNK(info.st_mode);
-    if ((m_link && stat(m_native.c_str(), &info) != 0) || !S_ISREG(info.st_mode))
+    if (m_link && stat(m_native.c_str(), &info) != 0)
         return false;
+    if (!S_ISREG(info.st_mode))
+        return notRegular(info.st_mode);
     m_device = info.st_dev;
     m_inode = info.st_ino;
     return true;
@@ -285,7 +291,7 @@ bool NativePath::isRegularFile() const
 bool NativePath::isSymbolicLink() const
 {
 #ifdef _WIN32
-    if (m_link < 0 && m_valid) {
+    if (m_link < 0 && isValid()) {
         const DWORD attributes = GetFileAttributesW(m_native.c_str());
         m_link = attributes != INVALID_FILE_ATTRIBUTES
                 && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
@@ -293,7 +299,7 @@ bool NativePath::isSymbolicLink() const
     return m_link > 0;
 #else
     struct stat info;
-    if (m_link < 0 && m_valid && lstat(m_native.c_str(), &info) == 0)
+    if (m_link < 0 && isValid() && lstat(m_native.c_str(), &info) == 0)
         m_link = S_ISLNK(info.st_mode);
     return m_link > 0;
 #endif

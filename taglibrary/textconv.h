@@ -24,16 +24,20 @@ std::string toLatin1(const TagLib::String &text, std::size_t limit);
 // The text after the last "." of the whole path, folder names included; empty without a dot.
 std::wstring extensionOf(const std::wstring &path);
 
-// A path in the form the platform's file API takes: UTF-8 bytes on POSIX, UTF-16 on Windows.
+// A path in the form the platform's file API takes: on POSIX the bytes of the name, UTF-8 with
+// undecodable bytes carried as escape code points (widepath.h); UTF-16 on Windows.
 class NativePath
 {
 public:
     explicit NativePath(const std::wstring &path);
 
-    // False for an empty path or one with an embedded NUL, which no file API can name.
-    bool isValid() const { return m_valid; }
+    // False for a path no file API can name: empty, with an embedded NUL, or holding a
+    // character no name can hold. error() then says which (ENOENT, EINVAL, EILSEQ).
+    bool isValid() const { return m_error == 0; }
+    int error() const { return m_error; }
     // True for a regular file, after following symbolic links: never a FIFO, a device or a
-    // socket, which TagLib would open (and a FIFO would keep it waiting for a writer).
+    // socket, which TagLib would open (and a FIFO would keep it waiting for a writer). False
+    // with errno set: the system's reason, EISDIR, or QUILLET_ENOTAUDIO for another kind of file.
     bool isRegularFile() const;
     // True when the path's last part is a symbolic link; known without a further system call
     // once isRegularFile() has looked.
@@ -68,7 +72,7 @@ private:
 #else
     std::string m_native;
 #endif
-    bool m_valid;
+    int m_error;
     mutable int m_link = -1; // unknown, or whether the last part is a symbolic link
 #ifndef _WIN32
     mutable unsigned long long m_device = 0;

@@ -1,6 +1,8 @@
 #include "check.h"
 
 #include "editstream.h"
+#include "errors.h"
+#include "quillet.h"
 #include "safesave.h"
 
 #include <algorithm>
@@ -49,13 +51,19 @@ bool editChecked(EditStream &stream, const FileEditor &edit, Expectation &expect
 {
     {
         TagLib::FileRef ref(&stream, true, TagLib::AudioProperties::Average);
+        if (stream.readFailed())
+            return failWith(EIO);
         if (ref.isNull())
-            return false;
+            return failWith(QUILLET_ENOTAUDIO);
         expected = expectationOf(ref);
-        if (!edit(ref, stream) || stream.readFailed())
+        if (!edit(ref, stream))
             return false;
+        if (stream.readFailed())
+            return failWith(EIO);
     }
-    return meets(stream, expected);
+    if (!meets(stream, expected))
+        return failWith(stream.readFailed() ? EIO : QUILLET_EDAMAGED);
+    return true;
 }
 
 } // namespace quillet

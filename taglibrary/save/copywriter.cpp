@@ -110,7 +110,7 @@ bool writeContent(const EditStream &stream, int original, int to)
                 return false;
             position += piece.size;
         }
-        return ftruncate(to, static_cast<off_t>(stream.size())) == 0;
+        return truncateFile(to, stream.size());
     }
 #endif
     long long at = 0;
@@ -148,18 +148,20 @@ bool replaceWithCopy(const Target &target, int original, const EditStream &strea
         return false;
     // Another process may have taken the new copy for a stale one before it was locked.
     if (tryLock(copy.get(), Lock::Exclusive) == LockResult::Busy || !names(copyPath, copy.get()))
-        return false;
+        return failWith(EBUSY);
 
     bool ok = copyOwner(copy.get(), target.file) && copyAttributes(original, copy.get())
             && writeContent(stream, original, copy.get()) && copyMode(copy.get(), target.file)
-            && fsync(copy.get()) == 0 && hasSize(copy.get(), stream.size());
+            && syncFile(copy.get()) && (hasSize(copy.get(), stream.size()) || failWith(EIO));
     if (ok) {
         EditStream written(copy.get(), stream.size(), stream.name());
-        ok = meets(written, expected);
+        ok = meets(written, expected) || failWith(EIO);
     }
     if (ok)
-        ok = names(copyPath, copy.get()) && rename(copyPath.c_str(), target.path.c_str()) == 0;
+        ok = (names(copyPath, copy.get()) || failWith(EBUSY))
+                && rename(copyPath.c_str(), target.path.c_str()) == 0;
     if (!ok) {
+        const KeepErrno keep;
         if (names(copyPath, copy.get()))
             unlink(copyPath.c_str());
         return false;

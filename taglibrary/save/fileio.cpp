@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdlib>
+#include <cstring>
 #include <ctime>
 #include <vector>
 
@@ -10,6 +12,73 @@
 #include <unistd.h>
 
 namespace quillet {
+
+namespace {
+
+enum class Operation { Write, Sync };
+
+#ifdef QUILLET_FAULT_SEAM
+
+// The armed fault of this thread's save: which operation, the count left until it, the error.
+struct Fault
+{
+    Operation operation = Operation::Write;
+    long countdown = 0; // 0: none armed
+    int error = 0;
+};
+thread_local Fault fault;
+
+int errorNamed(const char *name)
+{
+    const struct
+    {
+        const char *name;
+        int value;
+    } known[] = {{"ENOSPC", ENOSPC}, {"EIO", EIO}, {"EFBIG", EFBIG}, {"EDQUOT", EDQUOT}};
+    for (const auto &entry : known) {
+        if (std::strcmp(entry.name, name) == 0)
+            return entry.value;
+    }
+    return 0;
+}
+
+// True, with errno set, when this operation is the one to fail.
+bool injected(Operation operation)
+{
+    if (fault.countdown == 0 || fault.operation != operation || --fault.countdown != 0)
+        return false;
+    errno = fault.error;
+    return true;
+}
+
+#else
+
+bool injected(Operation)
+{
+    return false;
+}
+
+#endif
+
+} // namespace
+
+void armFaults()
+{
+#ifdef QUILLET_FAULT_SEAM
+    fault = Fault();
+    const char *spec = std::getenv("QUILLET_FAULT");
+    if (!spec)
+        return;
+    char kind[8] = {};
+    long count = 0;
+    char error[16] = {};
+    if (std::sscanf(spec, "%7[a-z]:%ld:%15[A-Z]", kind, &count, error) != 3 || count <= 0)
+        return;
+    fault.operation = std::strcmp(kind, "sync") == 0 ? Operation::Sync : Operation::Write;
+    fault.error = errorNamed(error);
+    fault.countdown = fault.error != 0 ? count : 0;
+#endif
+}
 
 long long readAt(int fd, char *out, long long count, long long offset)
 {
@@ -28,12 +97,16 @@ long long readAt(int fd, char *out, long long count, long long offset)
 
 bool writeAt(int fd, const char *data, long long count, long long offset)
 {
+    if (count > 0 && injected(Operation::Write))
+        return false;
     while (count > 0) {
         const ssize_t written
                 = pwrite(fd, data, static_cast<std::size_t>(count), static_cast<off_t>(offset));
         if (written < 0 && errno == EINTR)
             continue;
-        if (written <= 0)
+        if (written == 0)
+            return failWith(ENOSPC); // the device took nothing
+        if (written < 0)
             return false;
         data += written;
         count -= written;
@@ -44,6 +117,8 @@ bool writeAt(int fd, const char *data, long long count, long long offset)
 
 bool copyRange(int from, long long fromOffset, int to, long long toOffset, long long count)
 {
+    if (count > 0 && injected(Operation::Write))
+        return false;
 #ifdef __linux__
     // No trip through this process, and shared extents where the file system can share them.
     while (count > 0) {
@@ -56,7 +131,9 @@ bool copyRange(int from, long long fromOffset, int to, long long toOffset, long 
         if (copied < 0
             && (errno == EXDEV || errno == ENOSYS || errno == EINVAL || errno == EOPNOTSUPP))
             break;
-        if (copied <= 0)
+        if (copied == 0)
+            return failWith(EIO); // the source ended early: cut shorter meanwhile
+        if (copied < 0)
             return false;
         fromOffset += copied;
         toOffset += copied;
@@ -69,13 +146,38 @@ bool copyRange(int from, long long fromOffset, int to, long long toOffset, long 
     while (count > 0) {
         const long long chunk = std::min<long long>(count, static_cast<long long>(buffer.size()));
         const long long got = readAt(from, buffer.data(), chunk, fromOffset);
-        if (got != chunk || !writeAt(to, buffer.data(), got, toOffset))
+        if (got != chunk)
+            return failWith(EIO); // a read error, or a file cut shorter meanwhile
+        if (!writeAt(to, buffer.data(), got, toOffset))
             return false;
         fromOffset += got;
         toOffset += got;
         count -= got;
     }
     return true;
+}
+
+bool truncateFile(int fd, long long size)
+{
+    return !injected(Operation::Write) && ftruncate(fd, static_cast<off_t>(size)) == 0;
+}
+
+bool reserveSpace(int fd, long long offset, long long count)
+{
+    if (count <= 0)
+        return true;
+    if (injected(Operation::Write))
+        return false;
+    const int error = posix_fallocate(fd, static_cast<off_t>(offset), static_cast<off_t>(count));
+    // Nothing reserved where the file system cannot: the writes themselves will tell.
+    if (error == 0 || error == EOPNOTSUPP || error == ENOSYS || error == EINVAL)
+        return true;
+    return failWith(error);
+}
+
+bool syncFile(int fd)
+{
+    return !injected(Operation::Sync) && fsync(fd) == 0;
 }
 
 void syncFolder(int folder)

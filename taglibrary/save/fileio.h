@@ -3,6 +3,8 @@
 #ifndef QUILLET_SAVE_FILEIO_H
 #define QUILLET_SAVE_FILEIO_H
 
+#include "errors.h"
+
 #include <string>
 
 namespace quillet {
@@ -37,6 +39,13 @@ long long readAt(int fd, char *out, long long count, long long offset);
 bool writeAt(int fd, const char *data, long long count, long long offset);
 // Copies count bytes between two files, in the kernel where it can.
 bool copyRange(int from, long long fromOffset, int to, long long toOffset, long long count);
+// Sets the file's size.
+bool truncateFile(int fd, long long size);
+// Allocates the file's blocks from offset on, so that a full disk or a size limit is met before
+// anything is overwritten. True too where the file system cannot reserve.
+bool reserveSpace(int fd, long long offset, long long count);
+// Flushes a file's content to the device.
+bool syncFile(int fd);
 
 // Makes a folder's entries (a new or removed name) durable. Some file systems cannot sync a
 // folder: the files themselves are synced then, which is all they offer.
@@ -60,6 +69,13 @@ LockResult tryLock(int fd, Lock kind);
 bool waitForLock(int fd, Lock kind, int timeoutMs);
 // True when another open file holds a lock on fd's file.
 bool isLocked(int fd);
+
+// Failure injection for tests: with the environment variable QUILLET_FAULT set to
+// "write:N:ERRNO" or "sync:N:ERRNO" (ERRNO: ENOSPC, EIO, EFBIG or EDQUOT), the N-th write (a
+// write, copy, truncation or reservation) or file flush of the save started after arming fails
+// with that error, as a full or failing disk would make it fail; nothing is written by it. Only
+// in builds with QUILLET_FAULT_SEAM; otherwise arming does nothing.
+void armFaults();
 
 } // namespace quillet
 

@@ -30,13 +30,10 @@ bool stillNamed(const Target &target, int file)
 // or a size limit is met while the file is whole.
 bool reserve(int fd, long long oldSize, long long newSize)
 {
-    if (newSize <= oldSize)
+    if (newSize <= oldSize || reserveSpace(fd, oldSize, newSize - oldSize))
         return true;
-    const int error = posix_fallocate(fd, static_cast<off_t>(oldSize),
-                                      static_cast<off_t>(newSize - oldSize));
-    if (error == 0 || error == EOPNOTSUPP || error == ENOSYS || error == EINVAL)
-        return true; // nothing reserved: the writes themselves will tell
-    (void)!ftruncate(fd, static_cast<off_t>(oldSize));
+    const KeepErrno keep;
+    (void)!truncateFile(fd, oldSize);
     return false;
 }
 
@@ -85,8 +82,7 @@ bool writeChanges(const Plan &plan, int file, const EditStream &stream, const Jo
     struct stat info;
     if (fstat(file, &info) != 0)
         return false;
-    return (info.st_size == plan.newSize || ftruncate(file, static_cast<off_t>(plan.newSize)) == 0)
-            && fsync(file) == 0;
+    return (info.st_size == plan.newSize || truncateFile(file, plan.newSize)) && syncFile(file);
 }
 
 } // namespace
@@ -98,19 +94,22 @@ bool writeInPlace(const Target &target, const JournalPlace &place, int file,
     if (!journal)
         return false;
     // The file may have been replaced while this save read it: its change would be lost.
-    if (!waitForLock(file, Lock::Exclusive, lockTimeoutMs) || !stillNamed(target, file)
-        || !reserve(file, plan.oldSize, plan.newSize)) {
+    bool ok = waitForLock(file, Lock::Exclusive, lockTimeoutMs) || failWith(EBUSY);
+    ok = ok && (stillNamed(target, file) || failWith(EBUSY));
+    if (!ok || !reserve(file, plan.oldSize, plan.newSize)) {
+        const KeepErrno keep;
         journal->remove();
         return false;
     }
-    bool ok = writeChanges(plan, file, stream, *journal);
+    ok = writeChanges(plan, file, stream, *journal);
     if (ok) {
         EditStream written(file, plan.newSize, stream.name());
-        ok = meets(written, expected);
+        ok = meets(written, expected) || failWith(EIO);
     }
     // A journal that stayed would take the file back to its old content at the next access.
     if (ok && journal->remove())
         return true;
+    const KeepErrno keep;
     if (journal->applyTo(file))
         journal->remove();
     return false;

@@ -221,7 +221,7 @@ std::unique_ptr<Journal> Journal::write(const JournalPlace &place, int file,
         buffer.resize(static_cast<std::size_t>(std::min(range.size, chunkSize)));
         for (long long done = 0; ok && done < range.size; done += chunkSize) {
             const long long count = std::min(chunkSize, range.size - done);
-            ok = readAt(file, buffer.data(), count, range.offset + done) == count
+            ok = (readAt(file, buffer.data(), count, range.offset + done) == count || failWith(EIO))
                     && writeAt(journal->fd(), buffer.data(), count, at);
             sum.add(buffer.data(), count);
             at += count;
@@ -235,11 +235,10 @@ std::unique_ptr<Journal> Journal::write(const JournalPlace &place, int file,
     // The journal of a copy guards nothing on disk: lost in a crash, it only leaves the copy for
     // the next save to remove.
     ok = ok && writeAt(journal->fd(), reinterpret_cast<const char *>(header), headerSize, 0)
-            && (journal->m_guardsCopy || fsync(journal->fd()) == 0);
+            && (journal->m_guardsCopy || syncFile(journal->fd()));
     if (!ok) {
-        const int cause = errno;
+        const KeepErrno keep;
         journal->remove();
-        errno = cause;
         return nullptr;
     }
     if (!journal->m_guardsCopy)
@@ -364,7 +363,7 @@ bool Journal::applyTo(int file) const
         if (!copyRange(fd(), record.at, file, record.offset, record.size))
             return false;
     }
-    return ftruncate(file, static_cast<off_t>(m_oldSize)) == 0 && fsync(file) == 0;
+    return truncateFile(file, m_oldSize) && syncFile(file);
 }
 
 bool Journal::takeOver()

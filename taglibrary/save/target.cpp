@@ -1,5 +1,7 @@
 #include "target.h"
 
+#include "quillet.h"
+
 #include <cerrno>
 #include <climits>
 #include <cstdint>
@@ -24,8 +26,13 @@ bool resolveTarget(const std::string &given, Target &target)
         return false;
     target.folder = slash == 0 ? std::string("/") : target.path.substr(0, slash);
     target.name = target.path.substr(slash + 1);
-    return stat(target.path.c_str(), &target.file) == 0 && S_ISREG(target.file.st_mode)
-            && stat(target.folder.c_str(), &target.folderStat) == 0;
+    if (stat(target.path.c_str(), &target.file) != 0)
+        return false;
+    if (!S_ISREG(target.file.st_mode)) {
+        errno = S_ISDIR(target.file.st_mode) ? EISDIR : QUILLET_ENOTAUDIO;
+        return false;
+    }
+    return stat(target.folder.c_str(), &target.folderStat) == 0;
 }
 
 namespace {
@@ -36,8 +43,12 @@ constexpr mode_t anyWrite = S_IWUSR | S_IWGRP | S_IWOTH;
 
 bool fileWritable(const Target &target)
 {
-    return (target.file.st_mode & anyWrite) != 0
-            && faccessat(AT_FDCWD, target.path.c_str(), W_OK, AT_EACCESS) == 0;
+    // Not even root writes a file that nobody may write: faccessat would let root through.
+    if ((target.file.st_mode & anyWrite) == 0) {
+        errno = EACCES;
+        return false;
+    }
+    return faccessat(AT_FDCWD, target.path.c_str(), W_OK, AT_EACCESS) == 0;
 }
 
 bool folderWritable(const Target &target)

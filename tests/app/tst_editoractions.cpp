@@ -22,7 +22,10 @@
 #include <QToolButton>
 #include <QtTest>
 
+#include <cstdio>
 #include <memory>
+
+#include <unistd.h>
 
 #include <taglib/asffile.h>
 #include <taglib/asfpicture.h>
@@ -262,6 +265,7 @@ private slots:
     void reportNeverWritten();
     void wideCharactersRoundTrip_data();
     void wideCharactersRoundTrip();
+    void undecodableFileName();
     void pathShownAsPlainText();
     void newestCoverWins();
     void windowClosedWhileDecoding();
@@ -742,6 +746,7 @@ void TestEditorActions::unreadableFile()
     info->clear();
     QVERIFY(open(broken));
     QCOMPARE(status(), QStringLiteral("Load tag OK"));
+    QCOMPARE(info->toolTip(), QStringLiteral("not an audio file"));
     QCOMPARE(child<QLabel>("fileLabel")->text(), broken);
     for (const char *name : {"lineEdit_title", "lineEdit_artist", "lineEdit_album", "lineEdit_year",
                              "lineEdit_comment", "lineEdit_track", "lineEdit_genre"})
@@ -764,6 +769,9 @@ void TestEditorActions::invalidYear()
     type(field("lineEdit_year"), QStringLiteral("abc"));
     save();
     QCOMPARE(status(), QStringLiteral("Save error -1"));
+    QCOMPARE(info->toolTip(),
+             QStringLiteral("year or track is not a whole number from 0 to 2147483647; the file "
+                            "is unchanged"));
     QCOMPARE(readAll(path), bytes);
     // The form keeps what the user typed, so it can be corrected and saved again.
     QCOMPARE(field("lineEdit_title")->text(), QStringLiteral("Changed"));
@@ -772,11 +780,29 @@ void TestEditorActions::invalidYear()
     type(field("lineEdit_year"), QStringLiteral("2012"));
     save();
     QCOMPARE(status(), QStringLiteral("Save tag OK"));
+    QCOMPARE(info->toolTip(), QString());
     QCOMPARE(fieldsOf(path).title, QStringLiteral("Changed"));
     QCOMPARE(fieldsOf(path).year, 2012u);
     // The chosen cover was kept through the failed save.
     QVERIFY(isJpeg(frontCoverOf(path).data));
     QCOMPARE(QImage::fromData(frontCoverOf(path).data).size(), QSize(50, 50));
+}
+
+void TestEditorActions::undecodableFileName()
+{
+    // A Latin-1 name, as an old archive may hold one: Qt's own file calls cannot name it.
+    const QByteArray name = QFile::encodeName(files->path()) + "/caf\xe9.mp3";
+    const QString copy = copyFixture(*files, QStringLiteral("tone.mp3"));
+    QCOMPARE(std::rename(QFile::encodeName(copy).constData(), name.constData()), 0);
+    // Given as the library takes it: the byte 0xE9 as U+DCE9.
+    QVERIFY(editor->openFile(
+            files->filePath(QStringLiteral("caf") + QChar(0xDCE9) + QStringLiteral(".mp3"))));
+    QCOMPARE(info->toolTip(), QString());
+    type(field("lineEdit_title"), QStringLiteral("Nouveau"));
+    save();
+    QCOMPARE(status(), QStringLiteral("Save tag OK"));
+    QCOMPARE(TagLib::FileRef(name.constData()).tag()->title(), TagLib::String("Nouveau"));
+    QCOMPARE(::unlink(name.constData()), 0);
 }
 
 void TestEditorActions::vanishedFile()

@@ -11,6 +11,13 @@
 #include <QJsonObject>
 #include <QtTest>
 
+#include <cstdio>
+
+#include <unistd.h>
+
+#include <taglib/fileref.h>
+#include <taglib/tag.h>
+
 using namespace testsupport;
 
 namespace {
@@ -93,6 +100,7 @@ private slots:
 
     void badFileAmongGood_data();
     void badFileAmongGood();
+    void undecodableName();
     void usageError_data();
     void usageError();
 
@@ -341,9 +349,9 @@ void TestCli::badFileAmongGood_data()
     QTest::newRow("not audio") << "noise.flac" << QByteArray("not a FLAC stream") << false
                                << "not an audio file";
     QTest::newRow("save fails") << "text.mp3" << QByteArray("plain text") << false
-                                << "the tags could not be saved; the file is unchanged";
+                                << "not an audio file; the file is unchanged";
     QTest::newRow("read-only") << "locked.mp3" << QByteArray() << true
-                               << "the tags could not be saved; the file is unchanged";
+                               << "permission denied; the file is unchanged";
 }
 
 void TestCli::badFileAmongGood()
@@ -373,6 +381,26 @@ void TestCli::badFileAmongGood()
     QCOMPARE(QFile::exists(bad), name != QLatin1String("gone.mp3"));
     QCOMPARE(fromWide(testsupport::read(first).tag.title), QStringLiteral("New"));
     QCOMPARE(fromWide(testsupport::read(last).tag.title), QStringLiteral("New"));
+}
+
+void TestCli::undecodableName()
+{
+    // A Latin-1 name, as an old archive may hold one, found by the walk and named as an argument.
+    const QByteArray name = QFile::encodeName(dir->path()) + "/caf\xe9.mp3";
+    const QString copy = copyFixture(*dir, QStringLiteral("tone.mp3"));
+    QCOMPARE(std::rename(QFile::encodeName(copy).constData(), name.constData()), 0);
+    const ProgramRun set = quillet({QStringLiteral("set"), QStringLiteral("--title"),
+                                    QStringLiteral("Nouveau"), dir->path()});
+    QCOMPARE(set.err, QByteArray());
+    QCOMPARE(set.exitCode, 0);
+    QCOMPARE(TagLib::FileRef(name.constData()).tag()->title(), TagLib::String("Nouveau"));
+    // The shell makes the byte: a QProcess argument could not carry it.
+    const ProgramRun show = runProgram(
+            QStringLiteral("/bin/sh"),
+            {QStringLiteral("-c"), QStringLiteral("exec \"$0\" show \"$(printf %b \"$1\")\""),
+             QStringLiteral(QUILLET_PROGRAM), dir->path() + QStringLiteral("/caf\\0351.mp3")});
+    QVERIFY(show.out.startsWith(name + "\n  title    Nouveau\n"));
+    QCOMPARE(::unlink(name.constData()), 0);
 }
 
 void TestCli::usageError_data()
