@@ -10,16 +10,7 @@
 #include <QUrl>
 #include <QWidget>
 
-#include <string_view>
-
 namespace {
-
-bool isAudioFile(const QFileInfo &file)
-{
-    // The library picks a file's kind by its extension alone.
-    const QByteArray name = file.fileName().toUtf8();
-    return quillet::isAudioFileName(std::string_view(name.constData(), name.size()));
-}
 
 bool hasLocalFile(const QMimeData *data)
 {
@@ -83,7 +74,8 @@ FileDropFilter::DroppedFile FileDropFilter::droppedFile(const QDropEvent &drop)
     const QFileInfo file(urls.first().toLocalFile());
     if (!file.isFile())
         return {};
-    if (isAudioFile(file))
+    // The library picks a file's kind by its extension alone.
+    if (audiofiles::isAudioFileName(file.fileName()))
         return {Kind::Audio, file.absoluteFilePath()};
     // An image is whatever Qt can read as one, whatever its name.
     if (QImageReader(file.absoluteFilePath()).canRead())

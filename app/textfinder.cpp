@@ -1,9 +1,11 @@
 #include "textfinder.h"
 #include "ui_textfinder.h"
 
+#include "audiofiles.h"
 #include "chosencover.h"
 #include "coverimage.h"
-#include "quillet.h"
+#include "tagfield.h"
+#include "tagrecord.h"
 
 #include <QDir>
 #include <QFileDialog>
@@ -16,29 +18,12 @@
 #include <QShortcut>
 #include <QStandardPaths>
 
-#include <cstdint>
-#include <memory>
-#include <string>
+#include <utility>
 
 namespace {
 
 // The folder both file dialogs have always started in, where it exists.
 const QString fixedStartFolder = QStringLiteral("/home/kvo");
-
-// The record's wide strings and Qt's strings meet only here. toWCharArray writes UTF-16 where
-// wchar_t has 16 bits and UTF-32 where it has 32, so the count it returns can be shorter than
-// the QString: the string is cut to that count.
-std::wstring toWide(const QString &text)
-{
-    std::wstring wide(static_cast<std::size_t>(text.size()), L'\0');
-    wide.resize(static_cast<std::size_t>(text.toWCharArray(wide.data())));
-    return wide;
-}
-
-QString fromWide(const std::wstring &text)
-{
-    return QString::fromWCharArray(text.data(), static_cast<qsizetype>(text.size()));
-}
 
 // The window cannot respond while a file is read or written; the wait cursor says so.
 class WaitCursor
@@ -90,10 +75,8 @@ void TextFinder::createShortcuts()
 void TextFinder::createChangeTracking()
 {
     // Only what the user types counts; the report pane is never saved, so edits there do not.
-    for (QLineEdit *field :
-         {ui->lineEdit_title, ui->lineEdit_artist, ui->lineEdit_album, ui->lineEdit_year,
-          ui->lineEdit_comment, ui->lineEdit_track, ui->lineEdit_genre})
-        connect(field, &QLineEdit::textEdited, this, &TextFinder::fieldEdited);
+    for (const TagField &tagField : tagFields)
+        connect(field(tagField), &QLineEdit::textEdited, this, &TextFinder::fieldEdited);
 }
 
 bool TextFinder::openFile(const QString &path)
@@ -153,8 +136,11 @@ void TextFinder::on_findButton_clicked()
         return;
     // A cancelled dialog changes nothing: the form, its edits and the chosen cover still belong
     // to the file on show, so "Save" must still write there.
-    const QString chosen = QFileDialog::getOpenFileName(
-            this, tr("Open Audio"), dialogFolder(), tr("Audio Files (*.mp3 *.ape *.ogg *.flac)"));
+    // The second filter offers every kind the library reads.
+    const QString filters = tr("Audio Files (*.mp3 *.ape *.ogg *.flac)") + QStringLiteral(";;")
+            + tr("All audio files (%1)").arg(audiofiles::namePatterns());
+    const QString chosen
+            = QFileDialog::getOpenFileName(this, tr("Open Audio"), dialogFolder(), filters);
     if (chosen.isEmpty())
         return;
     loadFile(chosen);
@@ -176,26 +162,18 @@ void TextFinder::loadFile(const QString &path)
 
     {
         const WaitCursor wait;
-        tagstruct tag;
-        readTag(toWide(path), &tag);
-        // The cover buffer is the editor's from here on.
-        std::unique_ptr<char[]> picture(tag.picture);
-
-        ui->lineEdit_title->setText(fromWide(tag.title));
-        ui->lineEdit_artist->setText(fromWide(tag.artist));
-        ui->lineEdit_album->setText(fromWide(tag.album));
-        ui->lineEdit_year->setText(fromWide(tag.year));
-        ui->lineEdit_comment->setText(fromWide(tag.comment));
-        ui->lineEdit_track->setText(fromWide(tag.track));
-        ui->lineEdit_genre->setText(fromWide(tag.genre));
+        TagRecord record;
+        record.read(path);
+        for (const TagField &tagField : tagFields)
+            field(tagField)->setText(record.text(tagField));
         // Replaces the previous file's cover, if any, until this file's arrives.
         ui->coverArt->setText(tr("CoverArt"));
-        ui->textEdit->setPlainText(fromWide(tag.info));
+        ui->textEdit->setPlainText(record.report());
 
-        // Only the preview is decoded in the background, from the buffer handed over to it;
-        // everything else is on show when this returns.
-        if (picture) {
-            preview.decode(std::move(picture), tag.pictureSize);
+        // Only the preview is decoded in the background, from the record handed over to it;
+        // everything else is on show when this returns. An empty cover is still one to show.
+        if (!record.coverView().isNull()) {
+            preview.decode(std::move(record));
         } else {
             preview.cancel();
             emit coverShown();
@@ -206,25 +184,14 @@ void TextFinder::loadFile(const QString &path)
 
 bool TextFinder::save()
 {
-    tagstruct tag;
-    tag.title = toWide(ui->lineEdit_title->text());
-    tag.artist = toWide(ui->lineEdit_artist->text());
-    tag.album = toWide(ui->lineEdit_album->text());
-    tag.year = toWide(ui->lineEdit_year->text());
-    tag.comment = toWide(ui->lineEdit_comment->text());
-    tag.track = toWide(ui->lineEdit_track->text());
-    tag.genre = toWide(ui->lineEdit_genre->text());
+    TagRecord record;
+    for (const TagField &tagField : tagFields)
+        record.setText(tagField, field(tagField)->text());
     // Only a newly chosen cover is written; the file's own covers are left as they are.
-    // The library only reads the bytes, so it is handed the editor's buffer.
-    if (!pendingCover.isEmpty()) {
-        tag.picture = pendingCover.data();
-        tag.pictureSize = static_cast<std::int32_t>(pendingCover.size());
-    }
-
     int result;
     {
         const WaitCursor wait;
-        result = saveTag(toWide(currentFile), &tag);
+        result = record.save(currentFile, pendingCover);
     }
 
     if (result != 0) {
@@ -237,6 +204,14 @@ bool TextFinder::save()
     loadFile(currentFile);
     emit sysInfo(tr("Save tag OK"));
     return true;
+}
+
+QLineEdit *TextFinder::field(const TagField &tagField) const
+{
+    // The form names each field's line edit after the field.
+    auto *edit = findChild<QLineEdit *>(QStringLiteral("lineEdit_") + QLatin1String(tagField.name));
+    Q_ASSERT(edit);
+    return edit;
 }
 
 void TextFinder::setModified(bool changed)

@@ -7,6 +7,9 @@
 #include <QString>
 #include <QWidget>
 
+class QLineEdit;
+struct TagField;
+
 namespace Ui {
 class TextFinder;
 }
@@ -51,6 +54,7 @@ private:
     // Reads path into the form; says nothing to the window.
     void loadFile(const QString &path);
     bool save();
+    QLineEdit *field(const TagField &tagField) const;
     void setModified(bool changed);
     void fieldEdited() { setModified(true); }
     QString dialogFolder() const;

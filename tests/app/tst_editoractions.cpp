@@ -1,5 +1,6 @@
 // The editor's three actions in the real main window: "Open", "Load Cover Art Image" and "Save"
 // are clicked, their file dialogs answered, and the audio files checked through TagLib.
+#include "filekindlists.h"
 #include "mainwindow.h"
 #include "profilefixture.h"
 #include "testsupport.h"
@@ -402,19 +403,24 @@ void TestEditorActions::dialogs_data()
 {
     QTest::addColumn<QString>("button");
     QTest::addColumn<QString>("title");
-    QTest::addColumn<QString>("filter");
+    QTest::addColumn<QStringList>("filters");
 
+    // Every kind in the table of file kinds, after the first filter.
+    QStringList patterns;
+    for (const char *extension : {TAGDESK_AUDIO_EXTENSIONS})
+        patterns += QStringLiteral("*.") + QLatin1String(extension);
+    const QString allAudio = "All audio files (" + patterns.join(u' ') + ")";
     QTest::newRow("Open") << "findButton"
-                          << "Open Audio" << openAudioFilter;
+                          << "Open Audio" << QStringList {openAudioFilter, allAudio};
     QTest::newRow("Load Cover Art Image") << "choosePicButton"
-                                          << "Open Image" << openImageFilter;
+                                          << "Open Image" << QStringList {openImageFilter};
 }
 
 void TestEditorActions::dialogs()
 {
     QFETCH(QString, button);
     QFETCH(QString, title);
-    QFETCH(QString, filter);
+    QFETCH(QStringList, filters);
 
     const QString path = taggedCopy(QStringLiteral("tone.mp3"), QStringLiteral("a.mp3"));
     QVERIFY(open(path));
@@ -426,7 +432,7 @@ void TestEditorActions::dialogs()
     DialogSeen seen;
     QVERIFY(clickAndAnswer(editor->findChild<QAbstractButton *>(button), QString(), &seen));
     QCOMPARE(seen.title, title);
-    QCOMPARE(seen.filters, QStringList {filter});
+    QCOMPARE(seen.filters, filters);
     QCOMPARE(status(), QString());
     QCOMPARE(field("lineEdit_title")->text(), QStringLiteral("Tone"));
     QCOMPARE(child<QLabel>("fileLabel")->text(), path);

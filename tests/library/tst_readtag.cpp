@@ -370,6 +370,8 @@ void TestReadTag::coverFollowsExtension_data()
                                           << "a.b/song" << false;
     QTest::newRow("dot in folder, none in file") << "tone.mp3"
                                                  << "folder.mp3/song" << false;
+    QTest::newRow("mp3 named .flac") << "tone.mp3"
+                                     << "song.flac" << false;
 }
 
 void TestReadTag::coverFollowsExtension()

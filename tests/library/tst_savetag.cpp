@@ -369,6 +369,9 @@ void SaveTagTest::coverFollowsExtension_data()
                                             << "toneflac" << 0;
     QTest::newRow("dot in a folder name") << "tone.mp3"
                                           << "folder.mp3/tone" << 0;
+    // TagLib opens it as MPEG: the name's kind keeps covers otherwise, so it gets none.
+    QTest::newRow("MP3 named .flac") << "tone.mp3"
+                                     << "tone.flac" << 0;
 }
 
 void SaveTagTest::coverFollowsExtension()

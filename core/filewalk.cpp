@@ -38,7 +38,7 @@ void walkFolder(const QString &folder, Walk &walk)
     for (const QFileInfo &entry : entries) {
         if (entry.isDir())
             walkFolder(entry.filePath(), walk);
-        else if (quillet::isAudioFileName(entry.fileName().toStdString()))
+        else if (audiofiles::isAudioFileName(entry.fileName()))
             walk.items.append({entry.filePath(), QString()});
     }
 }
