@@ -24,7 +24,8 @@ void TestBatchRunner::orderKeptPastASlowFile_data()
 {
     QTest::addColumn<int>("count");
     QTest::addColumn<int>("jobs");
-    QTest::addColumn<int>("slow"); // the index whose work ends after every other
+    // The index whose work ends after every other's and a few of the runner's ticks.
+    QTest::addColumn<int>("slow");
     QTest::newRow("the first, 2 jobs") << 10 << 2 << 0;
     QTest::newRow("in the middle, 4 jobs") << 80 << 4 << 40;
     QTest::newRow("last of a waking run, 3 jobs") << 70 << 3 << 31;
@@ -37,11 +38,12 @@ void TestBatchRunner::orderKeptPastASlowFile()
     QFETCH(int, slow);
     std::vector<int> results(static_cast<std::size_t>(count), -1);
     std::atomic<int> othersDone {0};
+    std::atomic<int> deliveries {0};
+    std::atomic<qsizetype> handedTo {0};
+    // Past a few ticks, unless the runner has already handed it over.
     const auto work = [&](qsizetype i) {
-        if (i == slow) {
-            while (othersDone < count - 1)
-                std::this_thread::sleep_for(1ms);
-        }
+        while (i == slow && (othersDone < count - 1 || (deliveries < 3 && handedTo <= slow)))
+            std::this_thread::sleep_for(1ms);
         results[static_cast<std::size_t>(i)] = int(i);
         if (i != slow)
             ++othersDone;
@@ -50,9 +52,11 @@ void TestBatchRunner::orderKeptPastASlowFile()
     const auto deliver = [&](qsizetype from, qsizetype to) {
         for (qsizetype i = from; i < to; ++i)
             handed.append(results[static_cast<std::size_t>(i)]);
+        handedTo = to;
+        ++deliveries;
     };
 
-    QCOMPARE(BatchRunner(count, jobs).run(work, deliver, 5ms), qsizetype(count));
+    QCOMPARE(BatchRunner(count, jobs).run(work, deliver, 2ms), qsizetype(count));
     QList<int> inOrder;
     for (int i = 0; i < count; ++i)
         inOrder.append(i);
