@@ -2,9 +2,9 @@
 # the TagLib being built with opens by name (formats.cpp reads the same rows):
 #   TAGDESK_AUDIO_EXTENSIONS   every extension, in the rows' order
 #   TAGDESK_MIME_TYPES         every media type, once, as the desktop entry's MimeType line has them
-#   TAGDESK_GENERATED_DIR      where filekindlists.h gives them to C++: the extensions, the media
-#                              types and the fuzz targets' extensions (the first of each row, and
-#                              one that TagLib does not know, so that content decides)
+#   TAGDESK_GENERATED_DIR      where filekindlists.h gives C++ the extensions and the fuzz
+#                              targets' (the first of each row, and one that TagLib does not know,
+#                              so that content decides)
 set(_filekinds "${PROJECT_SOURCE_DIR}/taglibrary/filekinds.def")
 set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS "${_filekinds}")
 string(REGEX MATCH "^[0-9]+" _taglib_major "${TagLib_VERSION}")
@@ -46,12 +46,10 @@ function(_tagdesk_quoted out)
     set(${out} "${joined}" PARENT_SCOPE)
 endfunction()
 _tagdesk_quoted(_quoted_extensions ${TAGDESK_AUDIO_EXTENSIONS})
-_tagdesk_quoted(_quoted_types ${_media_types})
 _tagdesk_quoted(_quoted_fuzz ${_fuzz_extensions})
 set(TAGDESK_GENERATED_DIR "${PROJECT_BINARY_DIR}/generated")
 file(CONFIGURE OUTPUT "${TAGDESK_GENERATED_DIR}/filekindlists.h" CONTENT
 "// Made by cmake/filekinds.cmake from taglibrary/filekinds.def for TagLib ${_taglib_major}.
 #define TAGDESK_AUDIO_EXTENSIONS ${_quoted_extensions}
-#define TAGDESK_MIME_TYPE_LIST ${_quoted_types}
 #define TAGDESK_FUZZ_EXTENSIONS ${_quoted_fuzz}
 " @ONLY)

@@ -18,8 +18,7 @@ BatchRunner::BatchRunner(qsizetype count, int jobs)
     , m_done(static_cast<std::size_t>(m_count), false)
 { }
 
-qsizetype BatchRunner::run(const Work &work, const Deliver &deliver,
-                           std::chrono::milliseconds tick)
+qsizetype BatchRunner::run(const Work &work, const Deliver &deliver, std::chrono::milliseconds tick)
 {
     // Each worker takes the next index not yet taken, so few results wait for an earlier one.
     QThreadPool pool;

@@ -64,9 +64,9 @@ bool TagRecord::read(const QString &path, QString *reason)
     const QFileInfo info(path);
     if (!info.isFile()) {
         setReason(reason,
-                  !info.exists() ? QStringLiteral("no such file")
-                  : info.isDir() ? QStringLiteral("is a folder")
-                                 : QStringLiteral("not a regular file"));
+                  !info.exists()         ? QStringLiteral("no such file")
+                          : info.isDir() ? QStringLiteral("is a folder")
+                                         : QStringLiteral("not a regular file"));
         return false;
     }
 
@@ -128,4 +128,3 @@ qint64 TagRecord::coverSize() const
 {
     return m_tag.picture ? qMax(m_tag.pictureSize, 0) : 0;
 }
-

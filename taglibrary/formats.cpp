@@ -539,10 +539,10 @@ const auto dsdiff = Kind<T::DSDIFF::File, NoCovers, NoCoverFormat>({dsdiffNames}
 template<class Visit> const FileKind *findKind(Visit matches)
 {
     for (const FileKind *kind : std::initializer_list<const FileKind *> {
-                 &mpeg, &aiff, &wav, &trueAudio, &asf, &flac, &vorbis, &oggFlac, &speex, &opus,
-                 &mp4, &ape, &wavPack, &musepack, &modules,
+             &mpeg, &aiff, &wav, &trueAudio, &asf, &flac, &vorbis, &oggFlac, &speex, &opus, &mp4,
+                     &ape, &wavPack, &musepack, &modules,
 #if TAGLIB_MAJOR_VERSION >= 2
-                 &dsf, &dsdiff,
+                     &dsf, &dsdiff,
 #endif
          }) {
         if (matches(*kind))

@@ -1,6 +1,6 @@
 // The editor's three actions in the real main window: "Open", "Load Cover Art Image" and "Save"
 // are clicked, their file dialogs answered, and the audio files checked through TagLib.
-#include "filekindlists.h"
+#include "audiofiles.h"
 #include "mainwindow.h"
 #include "profilefixture.h"
 #include "testsupport.h"
@@ -405,11 +405,8 @@ void TestEditorActions::dialogs_data()
     QTest::addColumn<QString>("title");
     QTest::addColumn<QStringList>("filters");
 
-    // Every kind in the table of file kinds, after the first filter.
-    QStringList patterns;
-    for (const char *extension : {TAGDESK_AUDIO_EXTENSIONS})
-        patterns += QStringLiteral("*.") + QLatin1String(extension);
-    const QString allAudio = "All audio files (" + patterns.join(u' ') + ")";
+    // Every kind the programs take as audio, after the first filter.
+    const QString allAudio = "All audio files (" + audiofiles::namePatterns() + ")";
     QTest::newRow("Open") << "findButton"
                           << "Open Audio" << QStringList {openAudioFilter, allAudio};
     QTest::newRow("Load Cover Art Image") << "choosePicButton"

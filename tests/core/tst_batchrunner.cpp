@@ -5,8 +5,8 @@
 
 #include <atomic>
 #include <chrono>
+#include <numeric>
 #include <thread>
-#include <vector>
 
 using namespace std::chrono_literals;
 
@@ -36,7 +36,7 @@ void TestBatchRunner::orderKeptPastASlowFile()
     QFETCH(int, count);
     QFETCH(int, jobs);
     QFETCH(int, slow);
-    std::vector<int> results(static_cast<std::size_t>(count), -1);
+    QList<int> results(count, -1);
     std::atomic<int> othersDone {0};
     std::atomic<int> deliveries {0};
     std::atomic<qsizetype> handedTo {0};
@@ -44,22 +44,20 @@ void TestBatchRunner::orderKeptPastASlowFile()
     const auto work = [&](qsizetype i) {
         while (i == slow && (othersDone < count - 1 || (deliveries < 3 && handedTo <= slow)))
             std::this_thread::sleep_for(1ms);
-        results[static_cast<std::size_t>(i)] = int(i);
+        results[i] = int(i);
         if (i != slow)
             ++othersDone;
     };
     QList<int> handed;
     const auto deliver = [&](qsizetype from, qsizetype to) {
-        for (qsizetype i = from; i < to; ++i)
-            handed.append(results[static_cast<std::size_t>(i)]);
+        handed += results.mid(from, to - from);
         handedTo = to;
         ++deliveries;
     };
 
     QCOMPARE(BatchRunner(count, jobs).run(work, deliver, 2ms), qsizetype(count));
-    QList<int> inOrder;
-    for (int i = 0; i < count; ++i)
-        inOrder.append(i);
+    QList<int> inOrder(count);
+    std::iota(inOrder.begin(), inOrder.end(), 0);
     QCOMPARE(handed, inOrder); // a result handed over before its work ended reads -1
 }
 

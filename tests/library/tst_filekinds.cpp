@@ -11,36 +11,36 @@
 
 namespace {
 
-struct Table
+// The captured groups of each match of pattern in the file at path, all of them in one list.
+QStringList captured(const QString &path, const QString &pattern)
 {
-    QStringList extensions;
-    QStringList mediaTypes;
-    QStringList firstExtensions;
-};
+    QFile file(path);
+    QStringList found;
+    const QRegularExpression expression(pattern, QRegularExpression::MultilineOption);
+    if (file.open(QIODevice::ReadOnly)) {
+        for (auto it = expression.globalMatch(QString::fromUtf8(file.readAll())); it.hasNext();)
+            found += it.next().capturedTexts().mid(1);
+    }
+    return found;
+}
 
-// The rows of filekinds.def for this TagLib, read here on their own rather than as the build does.
-Table readTable()
+// The words of a column of the rows of filekinds.def for this TagLib (0 extensions, 1 media
+// types), each once, or only the first of each row's; read here on their own, not as the build.
+QStringList table(int column, bool firstOfEachRow = false)
 {
-    QFile file(QStringLiteral(TAGDESK_FILE_KINDS));
-    if (!file.open(QIODevice::ReadOnly))
-        qFatal("cannot read %s", TAGDESK_FILE_KINDS);
-    static const QRegularExpression row(
-            QString::fromLatin1(R"re(^QUILLET_FILE_NAMES\(\w+,\s*(\d+),\s*"([^"]*)",\s*"([^"]*)"\)$)re"),
-            QRegularExpression::MultilineOption);
-    Table table;
-    for (auto it = row.globalMatch(QString::fromUtf8(file.readAll())); it.hasNext();) {
-        const QRegularExpressionMatch match = it.next();
-        if (match.captured(1).toInt() > TAGLIB_MAJOR_VERSION)
-            continue;
-        const QStringList extensions = match.captured(2).split(u' ', Qt::SkipEmptyParts);
-        table.extensions += extensions;
-        table.firstExtensions += extensions.first();
-        for (const QString &type : match.captured(3).split(u' ', Qt::SkipEmptyParts)) {
-            if (!table.mediaTypes.contains(type))
-                table.mediaTypes += type;
+    const QStringList cells = captured(
+            QStringLiteral(TAGDESK_FILE_KINDS),
+            QString::fromLatin1(
+                    R"re(^QUILLET_FILE_NAMES\(\w+, *(\d+), *"([^"]*)", *"([^"]*)"\))re"));
+    QStringList words;
+    for (qsizetype row = 0; row + 2 < cells.size(); row += 3) {
+        const QStringList cell = cells[row + 1 + column].split(u' ', Qt::SkipEmptyParts);
+        for (const QString &word : firstOfEachRow ? cell.mid(0, 1) : cell) {
+            if (cells[row].toInt() <= TAGLIB_MAJOR_VERSION && !words.contains(word))
+                words += word;
         }
     }
-    return table;
+    return words;
 }
 
 QStringList listOf(std::initializer_list<const char *> items)
@@ -49,19 +49,6 @@ QStringList listOf(std::initializer_list<const char *> items)
     for (const char *item : items)
         list += QString::fromUtf8(item);
     return list;
-}
-
-// The captures of pattern in the file at path, in order.
-QStringList capturedIn(const QString &path, const QString &pattern)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return {QStringLiteral("cannot read ") + path};
-    QStringList found;
-    const QRegularExpression expression(pattern, QRegularExpression::MultilineOption);
-    for (auto it = expression.globalMatch(QString::fromUtf8(file.readAll())); it.hasNext();)
-        found += it.next().captured(1);
-    return found;
 }
 
 } // namespace
@@ -81,7 +68,7 @@ void TestFileKinds::tableHasWhatTagLibOpens()
     QStringList opened;
     for (const TagLib::String &extension : TagLib::FileRef::defaultFileExtensions())
         opened += QString::fromStdString(extension.to8Bit(true)).toLower();
-    QStringList listed = readTable().extensions;
+    QStringList listed = table(0);
     opened.sort();
     listed.sort();
     QCOMPARE(listed, opened);
@@ -91,18 +78,14 @@ void TestFileKinds::listsFollowTheTable_data()
 {
     QTest::addColumn<QStringList>("list");
     QTest::addColumn<QStringList>("expected");
-    const Table table = readTable();
-    QTest::newRow("audio files") << listOf({TAGDESK_AUDIO_EXTENSIONS}) << table.extensions;
-    QTest::newRow("media types") << listOf({TAGDESK_MIME_TYPE_LIST}) << table.mediaTypes;
+    QTest::newRow("audio files") << listOf({TAGDESK_AUDIO_EXTENSIONS}) << table(0);
     QTest::newRow("fuzz targets") << listOf({TAGDESK_FUZZ_EXTENSIONS})
-                                  << table.firstExtensions + QStringList {QStringLiteral("bin")};
+                                  << table(0, true) + QStringList {QStringLiteral("bin")};
 #ifdef TAGDESK_DESKTOP_ENTRY
-    QTest::newRow("desktop entry") << capturedIn(TAGDESK_DESKTOP_ENTRY, "^MimeType=(.*);$")
-                                              .value(0)
-                                              .split(u';')
-                                   << table.mediaTypes;
-    QTest::newRow("AppStream") << capturedIn(TAGDESK_METAINFO, "<mediatype>(.*)</mediatype>")
-                               << table.mediaTypes;
+    const QString line = captured(TAGDESK_DESKTOP_ENTRY, "^MimeType=(.*);$").value(0);
+    QTest::newRow("desktop entry") << line.split(u';') << table(1);
+    QTest::newRow("AppStream") << captured(TAGDESK_METAINFO, "<mediatype>(.*)</mediatype>")
+                               << table(1);
 #endif
 }
 
