@@ -4,6 +4,7 @@
 
 #include <QtConcurrent/QtConcurrentRun>
 
+#include <memory>
 #include <utility>
 
 CoverPreview::CoverPreview(QObject *parent)
@@ -22,12 +23,13 @@ void CoverPreview::decode(const QByteArray &bytes)
     start([bytes] { return coverimage::decodeShown(bytes); });
 }
 
-void CoverPreview::decode(std::unique_ptr<char[]> bytes, qsizetype size)
+void CoverPreview::decode(TagRecord record)
 {
     // Handed over rather than copied: a large cover's copy would cost as much as reading it.
-    std::shared_ptr<const char[]> owned(std::move(bytes));
-    start([owned, size] {
-        return coverimage::decodeShown(QByteArray::fromRawData(owned.get(), qMax(size, 0)));
+    const auto owned = std::make_shared<const TagRecord>(std::move(record));
+    start([owned] {
+        const QByteArrayView cover = owned->coverView();
+        return coverimage::decodeShown(QByteArray::fromRawData(cover.data(), cover.size()));
     });
 }
 

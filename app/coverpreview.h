@@ -2,13 +2,13 @@
 #ifndef COVERPREVIEW_H
 #define COVERPREVIEW_H
 
+#include "tagrecord.h"
+
 #include <QByteArray>
 #include <QFutureWatcher>
 #include <QImage>
 #include <QObject>
 #include <QPointer>
-
-#include <memory>
 
 // Decodes cover previews on a worker thread, newest request wins. Entropy-decoding a large JPEG
 // takes tens of milliseconds even at a fraction of its size, longer than reading the whole tag,
@@ -26,8 +26,8 @@ public:
     // Decodes bytes at the shown size; the result of any earlier request is dropped. The bytes
     // are shared, not copied: a QByteArray's data is never changed in place while shared.
     void decode(const QByteArray &bytes);
-    // As above, for a buffer the caller gives up: the worker frees it when done.
-    void decode(std::unique_ptr<char[]> bytes, qsizetype size);
+    // As above, for the cover of a record the caller gives up: the worker frees it when done.
+    void decode(TagRecord record);
     // Drops the result of every request so far; one still waiting for a thread is not run.
     void cancel();
 

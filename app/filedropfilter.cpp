@@ -12,17 +12,9 @@
 #include <QWidget>
 
 #include <filesystem>
-#include <string_view>
 #include <system_error>
 
 namespace {
-
-bool isAudioFile(const QFileInfo &file)
-{
-    // The library picks a file's kind by its extension alone.
-    const QByteArray name = file.fileName().toUtf8();
-    return quillet::isAudioFileName(std::string_view(name.constData(), name.size()));
-}
 
 bool hasLocalFile(const QMimeData *data)
 {
@@ -90,7 +82,8 @@ FileDropFilter::DroppedFile FileDropFilter::droppedFile(const QDropEvent &drop)
     if (!std::filesystem::is_regular_file(filesystemPath(path), error))
         return {};
     const QFileInfo file(path);
-    if (isAudioFile(file))
+    // The library picks a file's kind by its extension alone.
+    if (audiofiles::isAudioFileName(file.fileName()))
         return {Kind::Audio, file.absoluteFilePath()};
     // An image is whatever Qt can read as one, whatever its name.
     if (QImageReader(file.absoluteFilePath()).canRead())

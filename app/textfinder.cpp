@@ -1,10 +1,11 @@
 #include "textfinder.h"
 #include "ui_textfinder.h"
 
+#include "audiofiles.h"
 #include "chosencover.h"
 #include "coverimage.h"
-#include "failurereason.h"
-#include "quillet.h"
+#include "tagfield.h"
+#include "tagrecord.h"
 #include "widetext.h"
 
 #include <QDir>
@@ -18,10 +19,7 @@
 #include <QShortcut>
 #include <QStandardPaths>
 
-#include <cerrno>
-#include <cstdint>
-#include <memory>
-#include <string>
+#include <utility>
 
 namespace {
 
@@ -78,10 +76,8 @@ void TextFinder::createShortcuts()
 void TextFinder::createChangeTracking()
 {
     // Only what the user types counts; the report pane is never saved, so edits there do not.
-    for (QLineEdit *field :
-         {ui->lineEdit_title, ui->lineEdit_artist, ui->lineEdit_album, ui->lineEdit_year,
-          ui->lineEdit_comment, ui->lineEdit_track, ui->lineEdit_genre})
-        connect(field, &QLineEdit::textEdited, this, &TextFinder::fieldEdited);
+    for (const TagField &tagField : tagFields)
+        connect(field(tagField), &QLineEdit::textEdited, this, &TextFinder::fieldEdited);
 }
 
 bool TextFinder::openFile(const QString &path)
@@ -140,8 +136,11 @@ void TextFinder::on_findButton_clicked()
         return;
     // A cancelled dialog changes nothing: the form, its edits and the chosen cover still belong
     // to the file on show, so "Save" must still write there.
-    const QString chosen = QFileDialog::getOpenFileName(
-            this, tr("Open Audio"), dialogFolder(), tr("Audio Files (*.mp3 *.ape *.ogg *.flac)"));
+    // The second filter offers every kind the library reads.
+    const QString filters = tr("Audio Files (*.mp3 *.ape *.ogg *.flac)") + QStringLiteral(";;")
+            + tr("All audio files (%1)").arg(audiofiles::namePatterns());
+    const QString chosen
+            = QFileDialog::getOpenFileName(this, tr("Open Audio"), dialogFolder(), filters);
     if (chosen.isEmpty())
         return;
     report(tr("Load tag OK"), loadFile(chosen));
@@ -164,28 +163,18 @@ QString TextFinder::loadFile(const QString &given)
 
     {
         const WaitCursor wait;
-        tagstruct tag;
-        readTag(toWide(path), &tag);
-        if (errno != 0)
-            reason = failureReason(errno);
-        // The cover buffer is the editor's from here on.
-        std::unique_ptr<char[]> picture(tag.picture);
-
-        ui->lineEdit_title->setText(fromWide(tag.title));
-        ui->lineEdit_artist->setText(fromWide(tag.artist));
-        ui->lineEdit_album->setText(fromWide(tag.album));
-        ui->lineEdit_year->setText(fromWide(tag.year));
-        ui->lineEdit_comment->setText(fromWide(tag.comment));
-        ui->lineEdit_track->setText(fromWide(tag.track));
-        ui->lineEdit_genre->setText(fromWide(tag.genre));
+        TagRecord record;
+        record.read(path, &reason);
+        for (const TagField &tagField : tagFields)
+            field(tagField)->setText(record.text(tagField));
         // Replaces the previous file's cover, if any, until this file's arrives.
         ui->coverArt->setText(tr("CoverArt"));
-        ui->textEdit->setPlainText(fromWide(tag.info));
+        ui->textEdit->setPlainText(record.report());
 
-        // Only the preview is decoded in the background, from the buffer handed over to it;
-        // everything else is on show when this returns.
-        if (picture) {
-            preview.decode(std::move(picture), tag.pictureSize);
+        // Only the preview is decoded in the background, from the record handed over to it;
+        // everything else is on show when this returns. An empty cover is still one to show.
+        if (!record.coverView().isNull()) {
+            preview.decode(std::move(record));
         } else {
             preview.cancel();
             emit coverShown();
@@ -197,33 +186,20 @@ QString TextFinder::loadFile(const QString &given)
 
 bool TextFinder::save()
 {
-    tagstruct tag;
-    tag.title = toWide(ui->lineEdit_title->text());
-    tag.artist = toWide(ui->lineEdit_artist->text());
-    tag.album = toWide(ui->lineEdit_album->text());
-    tag.year = toWide(ui->lineEdit_year->text());
-    tag.comment = toWide(ui->lineEdit_comment->text());
-    tag.track = toWide(ui->lineEdit_track->text());
-    tag.genre = toWide(ui->lineEdit_genre->text());
+    TagRecord record;
+    for (const TagField &tagField : tagFields)
+        record.setText(tagField, field(tagField)->text());
     // Only a newly chosen cover is written; the file's own covers are left as they are.
-    // The library only reads the bytes, so it is handed the editor's buffer.
-    if (!pendingCover.isEmpty()) {
-        tag.picture = pendingCover.data();
-        tag.pictureSize = static_cast<std::int32_t>(pendingCover.size());
-    }
-
     int result;
-    int error;
+    QString reason;
     {
         const WaitCursor wait;
-        result = saveTag(toWide(currentFile), &tag);
-        error = errno;
+        result = record.save(currentFile, pendingCover, &reason);
     }
 
     if (result != 0) {
         // Everything stays on show, so it can be corrected and saved again.
-        report(tr("Save error %1").arg(result),
-               failureReason(error) + tr("; the file is unchanged"));
+        report(tr("Save error %1").arg(result), reason);
         return false;
     }
     // What the file holds now, as the next open would show it: the chosen cover becomes the
@@ -237,6 +213,14 @@ void TextFinder::report(const QString &message, const QString &reason)
 {
     emit sysInfo(message);
     emit sysInfoReason(reason);
+}
+
+QLineEdit *TextFinder::field(const TagField &tagField) const
+{
+    // The form names each field's line edit after the field.
+    auto *edit = findChild<QLineEdit *>(QStringLiteral("lineEdit_") + QLatin1String(tagField.name));
+    Q_ASSERT(edit);
+    return edit;
 }
 
 void TextFinder::setModified(bool changed)

@@ -7,6 +7,9 @@
 #include <QString>
 #include <QWidget>
 
+class QLineEdit;
+struct TagField;
+
 namespace Ui {
 class TextFinder;
 }
@@ -56,6 +59,7 @@ private:
     QString loadFile(const QString &given);
     void report(const QString &message, const QString &reason);
     bool save();
+    QLineEdit *field(const TagField &tagField) const;
     void setModified(bool changed);
     void fieldEdited() { setModified(true); }
     QString dialogFolder() const;

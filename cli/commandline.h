@@ -1,5 +1,5 @@
-#ifndef COMMANDLINE_H
-#define COMMANDLINE_H
+#ifndef CLI_COMMANDLINE_H
+#define CLI_COMMANDLINE_H
 
 #include <QCommandLineOption>
 #include <QString>
@@ -35,4 +35,4 @@ int jobs(const QCommandLineParser &parser, const QString &command, Console &cons
 
 } // namespace commandline
 
-#endif // COMMANDLINE_H
+#endif // CLI_COMMANDLINE_H

@@ -29,7 +29,6 @@ public:
     // error is a terminal.
     void progress(const QString &line);
     void clearProgress();
-    bool progressShown() const { return m_progressShown; }
 
 private:
     QByteArray m_pending;

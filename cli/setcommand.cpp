@@ -4,6 +4,7 @@
 #include "chosencover.h"
 #include "commandline.h"
 #include "console.h"
+#include "covertype.h"
 #include "filewalk.h"
 #include "tagrecord.h"
 
@@ -173,7 +174,7 @@ int setCommand(const QStringList &arguments, Console &console)
         if (!parser.isSet(name))
             continue;
         QString value = parser.value(name);
-        if (field.member == &tagstruct::year || field.member == &tagstruct::track) {
+        if (field.isNumber) {
             const std::optional<QString> number = wholeNumber(value);
             if (!number)
                 return commandline::usageError(

@@ -3,6 +3,7 @@
 #include "batch.h"
 #include "commandline.h"
 #include "console.h"
+#include "covertype.h"
 #include "filewalk.h"
 #include "tagrecord.h"
 
@@ -27,7 +28,7 @@ QByteArray jsonLine(const QString &path, const TagRecord &record)
     QJsonObject object;
     object.insert(QStringLiteral("file"), path);
     for (const TagField &field : tagFields)
-        object.insert(QLatin1String(field.name), record.text(field));
+        object.insert(QLatin1String(field.jsonKey), record.text(field));
     object.insert(QStringLiteral("cover_bytes"), record.coverSize());
     object.insert(QStringLiteral("cover_type"), coverType(record.cover()));
     object.insert(QStringLiteral("report"), record.report());

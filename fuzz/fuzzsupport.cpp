@@ -1,5 +1,7 @@
 #include "fuzzsupport.h"
 
+#include "filekindlists.h"
+
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -14,10 +16,7 @@ namespace fuzzsupport {
 
 const std::vector<std::string> &knownExtensions()
 {
-    static const std::vector<std::string> extensions = {
-            "mp3", "ogg",  "oga", "flac", "mpc", "wv",  "spx", "opus", "tta", "m4a",
-            "wma", "aiff", "wav", "ape",  "mod", "s3m", "it",  "xm",   "bin",
-    };
+    static const std::vector<std::string> extensions = {TAGDESK_FUZZ_EXTENSIONS};
     return extensions;
 }
 

@@ -9,8 +9,8 @@
 
 namespace fuzzsupport {
 
-// Every extension that TagLib 1.13's FileRef maps to a file class, one per class, plus one it
-// does not know (content detection then decides).
+// An extension for each file class that TagLib's FileRef opens by name, plus one it does not
+// know (content detection then decides): made from the library's table of file kinds.
 const std::vector<std::string> &knownExtensions();
 
 // A folder of this process's own, on tmpfs where there is one; removed at exit.

@@ -37,11 +37,16 @@
 #include <taglib/oggflacfile.h>
 #include <taglib/opusfile.h>
 #include <taglib/speexfile.h>
+#include <taglib/taglib.h>
 #include <taglib/trueaudiofile.h>
 #include <taglib/vorbisfile.h>
 #include <taglib/wavfile.h>
 #include <taglib/wavpackfile.h>
 #include <taglib/xiphcomment.h>
+#if TAGLIB_MAJOR_VERSION >= 2
+#    include <taglib/dsdifffile.h>
+#    include <taglib/dsffile.h>
+#endif
 
 namespace quillet {
 
@@ -535,9 +540,18 @@ enum CoverFormat {
 template<class F, class Covers, CoverFormat format> class Kind final : public FileKind
 {
 public:
-    explicit Kind(std::initializer_list<std::string_view> extensions)
-        : m_extensions(extensions)
-    { }
+    // rows: the extensions of this class's rows of filekinds.def, each a list split by spaces.
+    explicit Kind(std::initializer_list<std::string_view> rows)
+    {
+        for (std::string_view row : rows) {
+            while (!row.empty()) {
+                const std::size_t end = std::min(row.find(' '), row.size());
+                if (end > 0)
+                    m_extensions.push_back(row.substr(0, end));
+                row.remove_prefix(std::min(end + 1, row.size()));
+            }
+        }
+    }
 
     bool isNamedBy(const std::wstring &extension) const override
     {
@@ -586,33 +600,48 @@ private:
     std::vector<std::string_view> m_extensions;
 };
 
+// The extensions of each row of filekinds.def, from which the build also makes every other list
+// of the files the library opens.
+#define QUILLET_FILE_NAMES(name, taglib, extensions, mediaTypes)                                   \
+    [[maybe_unused]] constexpr std::string_view name##Names = extensions;
+#include "filekinds.def"
+#undef QUILLET_FILE_NAMES
+
 namespace T = TagLib;
 
 // Every file class TagLib has, with the extensions TagLib opens it by.
-const auto mpeg = Kind<T::MPEG::File, Id3v2Covers, Id3v2Format>({"mp3", "mp2", "aac"});
-const auto aiff
-        = Kind<T::RIFF::AIFF::File, Id3v2Covers, Id3v2Format>({"aif", "aiff", "aifc", "afc"});
-const auto wav = Kind<T::RIFF::WAV::File, Id3v2Covers, Id3v2Format>({"wav"});
-const auto trueAudio = Kind<T::TrueAudio::File, Id3v2Covers, Id3v2Format>({"tta"});
-const auto asf = Kind<T::ASF::File, AsfCovers, AsfFormat>({"wma", "asf"});
-const auto flac = Kind<T::FLAC::File, FlacCovers, FlacFormat>({"flac"});
-const auto vorbis = Kind<T::Ogg::Vorbis::File, XiphCovers, XiphFormat>({"ogg", "oga"});
-const auto oggFlac = Kind<T::Ogg::FLAC::File, XiphCovers, XiphFormat>({}); // found by content
-const auto speex = Kind<T::Ogg::Speex::File, XiphCovers, XiphFormat>({"spx"});
-const auto opus = Kind<T::Ogg::Opus::File, XiphCovers, XiphFormat>({"opus"});
-const auto mp4 = Kind<T::MP4::File, Mp4Covers, Mp4Format>(
-        {"m4a", "m4b", "m4p", "mp4", "3g2", "m4r", "m4v"});
-const auto ape = Kind<T::APE::File, ApeCovers, ApeFormat>({"ape"});
-const auto wavPack = Kind<T::WavPack::File, ApeCovers, ApeFormat>({"wv"});
-const auto musepack = Kind<T::MPC::File, ApeCovers, ApeFormat>({"mpc"});
-const auto modules = Kind<T::Mod::FileBase, NoCovers, NoCoverFormat>(
-        {"mod", "module", "nst", "wow", "s3m", "it", "xm"});
+const auto mpeg = Kind<T::MPEG::File, Id3v2Covers, Id3v2Format>({mpegNames, mp2Names, aacNames});
+const auto aiff = Kind<T::RIFF::AIFF::File, Id3v2Covers, Id3v2Format>({aiffNames});
+const auto wav = Kind<T::RIFF::WAV::File, Id3v2Covers, Id3v2Format>({wavNames});
+const auto trueAudio = Kind<T::TrueAudio::File, Id3v2Covers, Id3v2Format>({trueAudioNames});
+const auto asf = Kind<T::ASF::File, AsfCovers, AsfFormat>({asfNames});
+const auto flac = Kind<T::FLAC::File, FlacCovers, FlacFormat>({flacNames});
+const auto vorbis = Kind<T::Ogg::Vorbis::File, XiphCovers, XiphFormat>({vorbisNames});
+// .oga is tried as Ogg FLAC first; Ogg FLAC under any other name is found by its content.
+const auto oggFlac = Kind<T::Ogg::FLAC::File, XiphCovers, XiphFormat>({oggFlacNames});
+const auto speex = Kind<T::Ogg::Speex::File, XiphCovers, XiphFormat>({speexNames});
+const auto opus = Kind<T::Ogg::Opus::File, XiphCovers, XiphFormat>({opusNames});
+const auto mp4 = Kind<T::MP4::File, Mp4Covers, Mp4Format>({mp4Names});
+const auto ape = Kind<T::APE::File, ApeCovers, ApeFormat>({apeNames});
+const auto wavPack = Kind<T::WavPack::File, ApeCovers, ApeFormat>({wavPackNames});
+const auto musepack = Kind<T::MPC::File, ApeCovers, ApeFormat>({musepackNames});
+const auto modules
+        = Kind<T::Mod::FileBase, NoCovers, NoCoverFormat>({modNames, s3mNames, itNames, xmNames});
+#if TAGLIB_MAJOR_VERSION >= 2
+// DSD audio: fields and report; the pictures of its ID3v2 tag are not handled.
+const auto dsf = Kind<T::DSF::File, NoCovers, NoCoverFormat>({dsfNames});
+const auto dsdiff = Kind<T::DSDIFF::File, NoCovers, NoCoverFormat>({dsdiffNames});
+#endif
 
 template<class Visit> const FileKind *findKind(Visit matches)
 {
     for (const FileKind *kind : std::initializer_list<const FileKind *> {
-                 &mpeg, &aiff, &wav, &trueAudio, &asf, &flac, &vorbis, &oggFlac, &speex, &opus,
-                 &mp4, &ape, &wavPack, &musepack, &modules}) {
+             &mpeg, &aiff, &wav, &trueAudio, &asf, &flac, &vorbis, &oggFlac, &speex, &opus, &mp4,
+                     &ape, &wavPack, &musepack, &modules,
+#if TAGLIB_MAJOR_VERSION >= 2
+                     &dsf, &dsdiff,
+#endif
+         }) {
         if (matches(*kind))
             return kind;
     }

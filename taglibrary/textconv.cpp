@@ -229,8 +229,7 @@ bool notRegular(unsigned int mode)
 NativePath::NativePath(const std::wstring &path)
 #ifdef _WIN32
     : m_native(path.find(L'\0') == std::wstring::npos ? extendedPath(path) : path)
-    , m_error(pathError(path))
-{ }
+    , m_error(pathError(path)) {}
 #else
     : m_error(pathError(path))
 {
@@ -239,7 +238,7 @@ NativePath::NativePath(const std::wstring &path)
 }
 #endif
 
-bool NativePath::isRegularFile() const
+    bool NativePath::isRegularFile() const
 {
     if (!isValid()) {
         errno = m_error;

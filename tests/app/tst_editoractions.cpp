@@ -1,5 +1,6 @@
 // The editor's three actions in the real main window: "Open", "Load Cover Art Image" and "Save"
 // are clicked, their file dialogs answered, and the audio files checked through TagLib.
+#include "audiofiles.h"
 #include "mainwindow.h"
 #include "profilefixture.h"
 #include "testsupport.h"
@@ -127,7 +128,7 @@ QString kindOf(const QString &path)
 QList<Cover> coversOf(const QString &path)
 {
     QList<Cover> covers;
-    const QByteArray name = nativeName(path);
+    const QByteArray name = fileNameBytes(path);
     const QString kind = kindOf(path);
     if (kind == QLatin1String("mp3")) {
         TagLib::MPEG::File file(name.constData());
@@ -171,7 +172,7 @@ Cover frontCoverOf(const QString &path)
 // Adds a picture with TagLib's class for the file's kind.
 bool addCover(const QString &path, int type, const QByteArray &data)
 {
-    const QByteArray name = nativeName(path);
+    const QByteArray name = fileNameBytes(path);
     const QString kind = kindOf(path);
     const TagLib::String mime("image/jpeg", TagLib::String::Latin1);
     if (kind == QLatin1String("mp3")) {
@@ -214,7 +215,7 @@ struct Fields
 
 Fields fieldsOf(const QString &path)
 {
-    const QByteArray name = nativeName(path);
+    const QByteArray name = fileNameBytes(path);
     TagLib::FileRef ref(name.constData());
     Fields fields;
     if (ref.isNull() || !ref.tag())
@@ -406,19 +407,21 @@ void TestEditorActions::dialogs_data()
 {
     QTest::addColumn<QString>("button");
     QTest::addColumn<QString>("title");
-    QTest::addColumn<QString>("filter");
+    QTest::addColumn<QStringList>("filters");
 
+    // Every kind the programs take as audio, after the first filter.
+    const QString allAudio = "All audio files (" + audiofiles::namePatterns() + ")";
     QTest::newRow("Open") << "findButton"
-                          << "Open Audio" << openAudioFilter;
+                          << "Open Audio" << QStringList {openAudioFilter, allAudio};
     QTest::newRow("Load Cover Art Image") << "choosePicButton"
-                                          << "Open Image" << openImageFilter;
+                                          << "Open Image" << QStringList {openImageFilter};
 }
 
 void TestEditorActions::dialogs()
 {
     QFETCH(QString, button);
     QFETCH(QString, title);
-    QFETCH(QString, filter);
+    QFETCH(QStringList, filters);
 
     const QString path = taggedCopy(QStringLiteral("tone.mp3"), QStringLiteral("a.mp3"));
     QVERIFY(open(path));
@@ -430,7 +433,7 @@ void TestEditorActions::dialogs()
     DialogSeen seen;
     QVERIFY(clickAndAnswer(editor->findChild<QAbstractButton *>(button), QString(), &seen));
     QCOMPARE(seen.title, title);
-    QCOMPARE(seen.filters, QStringList {filter});
+    QCOMPARE(seen.filters, filters);
     QCOMPARE(status(), QString());
     QCOMPARE(field("lineEdit_title")->text(), QStringLiteral("Tone"));
     QCOMPARE(child<QLabel>("fileLabel")->text(), path);

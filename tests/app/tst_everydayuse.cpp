@@ -253,7 +253,7 @@ void TestEverydayUse::shortcuts()
 
     type("lineEdit_title", QStringLiteral("Keyed"));
     QTest::keyClick(child("lineEdit_title"), Qt::Key_S, Qt::ControlModifier);
-    QCOMPARE(fromWide(read(path).tag.title), QStringLiteral("Keyed"));
+    QCOMPARE(testsupport::fromWide(read(path).tag.title), QStringLiteral("Keyed"));
     QTest::keyClick(child("lineEdit_title"), Qt::Key_Q, Qt::ControlModifier);
     QVERIFY(!window->isVisible());
 }
@@ -313,7 +313,7 @@ void TestEverydayUse::question()
     if (window->isVisible())
         QCOMPARE(title(),
                  goesOn ? QStringLiteral("TagDesk Test") : QStringLiteral("TagDesk Test*"));
-    QCOMPARE(fromWide(read(first).tag.title),
+    QCOMPARE(testsupport::fromWide(read(first).tag.title),
              answer == QMessageBox::Save ? QStringLiteral("Changed") : QStringLiteral("Tone"));
 }
 

@@ -72,7 +72,7 @@ QString fromWide(const std::wstring &text)
     return QString::fromStdWString(text);
 }
 
-QByteArray nativeName(const QString &path)
+QByteArray fileNameBytes(const QString &path)
 {
     return QFile::encodeName(path);
 }
@@ -89,7 +89,7 @@ QString fromTagString(const TagLib::String &text)
 
 bool writeFields(const QString &path)
 {
-    const QByteArray name = nativeName(path);
+    const QByteArray name = fileNameBytes(path);
     TagLib::FileRef ref(name.constData());
     if (ref.isNull() || !ref.tag())
         return false;

@@ -37,7 +37,7 @@ std::wstring wide(const QString &text);
 QString fromWide(const std::wstring &text);
 
 // The file's TagLib name, as TagLib on this platform takes it.
-QByteArray nativeName(const QString &path);
+QByteArray fileNameBytes(const QString &path);
 TagLib::String tagString(const QString &text);
 QString fromTagString(const TagLib::String &text);
 

@@ -93,7 +93,7 @@ QByteArray byteArray(const TagLib::ByteVector &bytes)
 QList<Picture> mpegPictures(const QString &path)
 {
     QList<Picture> pictures;
-    TagLib::MPEG::File file(nativeName(path).constData(), false);
+    TagLib::MPEG::File file(fileNameBytes(path).constData(), false);
     const TagLib::ID3v2::Tag *tag = file.ID3v2Tag(false);
     if (!tag)
         return pictures;
@@ -110,7 +110,7 @@ QList<Picture> mpegPictures(const QString &path)
 QList<Picture> asfPictures(const QString &path)
 {
     QList<Picture> pictures;
-    TagLib::ASF::File file(nativeName(path).constData(), false);
+    TagLib::ASF::File file(fileNameBytes(path).constData(), false);
     if (!file.tag())
         return pictures;
     for (const TagLib::ASF::Attribute &attribute : file.tag()->attribute(asfPictureName)) {
@@ -124,7 +124,7 @@ QList<Picture> asfPictures(const QString &path)
 QList<Picture> flacPictures(const QString &path)
 {
     QList<Picture> pictures;
-    TagLib::FLAC::File file(nativeName(path).constData(), false);
+    TagLib::FLAC::File file(fileNameBytes(path).constData(), false);
     for (const TagLib::FLAC::Picture *picture : file.pictureList()) {
         pictures << Picture {picture->type(),
                              fromTagString(picture->mimeType()),
@@ -200,7 +200,7 @@ TagLib::FLAC::Picture *flacPicture(const Picture &picture)
 
 QList<Picture> picturesOf(const QString &path)
 {
-    const TagLib::FileRef ref(nativeName(path).constData(), false);
+    const TagLib::FileRef ref(fileNameBytes(path).constData(), false);
     TagLib::File *file = ref.file();
     QList<Picture> pictures;
     if (dynamic_cast<TagLib::ASF::File *>(file))
@@ -241,7 +241,7 @@ QList<Picture> picturesOf(const QString &path)
 
 bool addPictures(const QString &path, const QList<Picture> &pictures)
 {
-    const QByteArray name = nativeName(path);
+    const QByteArray name = fileNameBytes(path);
     TagLib::FileRef ref(name.constData(), false);
     TagLib::File *file = ref.file();
     if (auto *asf = dynamic_cast<TagLib::ASF::File *>(file)) {
@@ -300,7 +300,7 @@ bool addPictures(const QString &path, const QList<Picture> &pictures)
 QStringList id3v2Comments(const QString &path)
 {
     QStringList comments;
-    const TagLib::FileRef ref(nativeName(path).constData(), false);
+    const TagLib::FileRef ref(fileNameBytes(path).constData(), false);
     const TagLib::ID3v2::Tag *tag = id3v2TagOf(ref.file());
     for (const TagLib::ID3v2::Frame *frame :
          tag ? tag->frameList("COMM") : TagLib::ID3v2::FrameList()) {
@@ -314,7 +314,7 @@ QStringList id3v2Comments(const QString &path)
 
 bool addId3v2Comments(const QString &path, const QStringList &comments)
 {
-    TagLib::FileRef ref(nativeName(path).constData(), false);
+    TagLib::FileRef ref(fileNameBytes(path).constData(), false);
     TagLib::ID3v2::Tag *tag = id3v2TagOf(ref.file());
     for (const QString &text : comments) {
         const QStringList parts = text.split(QLatin1Char('/'));
@@ -330,7 +330,7 @@ bool addId3v2Comments(const QString &path, const QStringList &comments)
 Fields fieldsOf(const QString &path)
 {
     Fields fields;
-    const TagLib::FileRef ref(nativeName(path).constData(), false);
+    const TagLib::FileRef ref(fileNameBytes(path).constData(), false);
     if (const TagLib::Tag *tag = ref.isNull() ? nullptr : ref.tag()) {
         fields.title = fromTagString(tag->title());
         fields.artist = fromTagString(tag->artist());
@@ -415,7 +415,7 @@ bool makeLongMpeg(const QString &path, qint64 size, const QByteArray &cover)
 
 int lengthInMilliseconds(const QString &path)
 {
-    const TagLib::MPEG::File file(nativeName(path).constData(), true);
+    const TagLib::MPEG::File file(fileNameBytes(path).constData(), true);
     return file.audioProperties() ? file.audioProperties()->lengthInMilliseconds() : -1;
 }
 

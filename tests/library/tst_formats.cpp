@@ -35,7 +35,7 @@ const Picture back {4, QStringLiteral("image/png"), QStringLiteral("back.png"),
 QStringList propertiesOf(const QString &path)
 {
     QStringList lines;
-    const TagLib::FileRef ref(nativeName(path).constData(), false);
+    const TagLib::FileRef ref(fileNameBytes(path).constData(), false);
     if (ref.isNull())
         return lines;
     for (const auto &property : ref.file()->properties()) {
@@ -48,7 +48,7 @@ QStringList propertiesOf(const QString &path)
 // Which tag types the file has on disk, and the ID3v2 version, where a format has a choice.
 QString tagLayout(const QString &path)
 {
-    const TagLib::FileRef ref(nativeName(path).constData(), false);
+    const TagLib::FileRef ref(fileNameBytes(path).constData(), false);
     QStringList layout;
     if (auto *mpeg = dynamic_cast<TagLib::MPEG::File *>(ref.file())) {
         if (mpeg->hasID3v2Tag())
@@ -68,7 +68,7 @@ QString tagLayout(const QString &path)
 
 void setProperties(const QString &path, const QStringList &lines)
 {
-    TagLib::FileRef ref(nativeName(path).constData(), false);
+    TagLib::FileRef ref(fileNameBytes(path).constData(), false);
     TagLib::PropertyMap properties;
     for (const QString &line : lines)
         properties[tagString(line.section('=', 0, 0))].append(tagString(line.section('=', 1)));
@@ -212,7 +212,7 @@ void FormatsTest::keepsWhatWasNotChanged()
     QFETCH(int, layout);
     const QString path = copyFixture(*m_dir, fixture);
     {
-        TagLib::FileRef ref(nativeName(path).constData(), false);
+        TagLib::FileRef ref(fileNameBytes(path).constData(), false);
         TagLib::PropertyMap properties;
         properties["TITLE"] = TagLib::String("Old");
         properties["ARTIST"] = TagLib::StringList(TagLib::String("Alice")).append("Bob");
@@ -357,7 +357,7 @@ void FormatsTest::id3v1KeepsReadableText()
     tag.title = tag.artist = tag.album = wide(text);
     QCOMPARE(save(path, tag), 0);
 
-    TagLib::MPEG::File file(nativeName(path).constData(), false);
+    TagLib::MPEG::File file(fileNameBytes(path).constData(), false);
     QCOMPARE(fromTagString(file.ID3v1Tag()->title()), latin1);
     QCOMPARE(fromTagString(file.ID3v1Tag()->album()), latin1);
     QCOMPARE(fromTagString(file.ID3v2Tag()->album()), text);

@@ -47,7 +47,7 @@ TagLib::ByteVector byteVector(const QByteArray &bytes)
 
 bool addMpegPictures(const QString &path, const QList<Picture> &pictures)
 {
-    TagLib::MPEG::File file(nativeName(path).constData());
+    TagLib::MPEG::File file(fileNameBytes(path).constData());
     for (const Picture &picture : pictures) {
         auto *frame = new TagLib::ID3v2::AttachedPictureFrame;
         frame->setMimeType("image/jpeg");
@@ -60,7 +60,7 @@ bool addMpegPictures(const QString &path, const QList<Picture> &pictures)
 
 bool addFlacPictures(const QString &path, const QList<Picture> &pictures)
 {
-    TagLib::FLAC::File file(nativeName(path).constData());
+    TagLib::FLAC::File file(fileNameBytes(path).constData());
     for (const Picture &picture : pictures) {
         auto *flacPicture = new TagLib::FLAC::Picture;
         flacPicture->setMimeType("image/jpeg");
@@ -73,7 +73,7 @@ bool addFlacPictures(const QString &path, const QList<Picture> &pictures)
 
 bool addAsfPictures(const QString &path, const QList<Picture> &pictures)
 {
-    TagLib::ASF::File file(nativeName(path).constData());
+    TagLib::ASF::File file(fileNameBytes(path).constData());
     // TagLib 1.13 writes attributes of one name in reverse order; add them reversed so that the
     // file holds them in the listed order.
     for (auto it = pictures.crbegin(); it != pictures.crend(); ++it) {
@@ -98,7 +98,7 @@ bool addPictures(const QString &path, const QList<Picture> &pictures)
 
 bool setTitle(const QString &path, const QString &title)
 {
-    TagLib::FileRef ref(nativeName(path).constData());
+    TagLib::FileRef ref(fileNameBytes(path).constData());
     if (ref.isNull())
         return false;
     ref.tag()->setTitle(tagString(title));
@@ -107,7 +107,7 @@ bool setTitle(const QString &path, const QString &title)
 
 bool setProperties(const QString &path, const TagLib::PropertyMap &properties)
 {
-    TagLib::FileRef ref(nativeName(path).constData());
+    TagLib::FileRef ref(fileNameBytes(path).constData());
     if (ref.isNull())
         return false;
     ref.file()->setProperties(properties);
@@ -117,7 +117,7 @@ bool setProperties(const QString &path, const TagLib::PropertyMap &properties)
 // The audio block as TagLib reports the file's properties.
 QString audioBlock(const QString &path)
 {
-    TagLib::FileRef ref(nativeName(path).constData(), true, TagLib::AudioProperties::Average);
+    TagLib::FileRef ref(fileNameBytes(path).constData(), true, TagLib::AudioProperties::Average);
     const TagLib::AudioProperties *audio = ref.audioProperties();
     if (!audio)
         return QString();
@@ -178,7 +178,7 @@ void TestReadTag::sevenFields()
     QFETCH(QString, title);
     const QString path = copyFixture(m_dir, fixture, QString::number(qHash(title)) + fixture);
     {
-        TagLib::FileRef ref(nativeName(path).constData());
+        TagLib::FileRef ref(fileNameBytes(path).constData());
         QVERIFY(!ref.isNull());
         ref.tag()->setTitle(tagString(title));
         ref.tag()->setArtist(tagString(QStringLiteral("Artíst ✓")));
@@ -370,6 +370,8 @@ void TestReadTag::coverFollowsExtension_data()
                                           << "a.b/song" << false;
     QTest::newRow("dot in folder, none in file") << "tone.mp3"
                                                  << "folder.mp3/song" << false;
+    QTest::newRow("mp3 named .flac") << "tone.mp3"
+                                     << "song.flac" << false;
 }
 
 void TestReadTag::coverFollowsExtension()

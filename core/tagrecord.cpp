@@ -5,15 +5,51 @@
 #include <cerrno>
 #include <filesystem>
 
+#include <string>
+#include <utility>
+
+namespace {
+
+void setReason(QString *reason, const QString &text)
+{
+    if (reason)
+        *reason = text;
+}
+
+} // namespace
+
 TagRecord::~TagRecord()
 {
     delete[] m_tag.picture;
 }
 
-bool TagRecord::read(const QString &path, QString *reason)
+TagRecord::TagRecord(TagRecord &&other) noexcept
+    : m_tag(std::move(other.m_tag))
+{
+    other.m_tag.picture = nullptr;
+    other.m_tag.pictureSize = 0;
+}
+
+TagRecord &TagRecord::operator=(TagRecord &&other) noexcept
+{
+    if (this != &other) {
+        delete[] m_tag.picture;
+        m_tag = std::move(other.m_tag);
+        other.m_tag.picture = nullptr;
+        other.m_tag.pictureSize = 0;
+    }
+    return *this;
+}
+
+void TagRecord::clear()
 {
     delete[] m_tag.picture;
-    m_tag.picture = nullptr;
+    m_tag = tagstruct();
+}
+
+bool TagRecord::read(const QString &path, QString *reason)
+{
+    clear();
 
     readTag(toWide(path), &m_tag);
     // readTag's result is always 0: errno tells why a file gave nothing.
@@ -24,12 +60,13 @@ bool TagRecord::read(const QString &path, QString *reason)
     // file; it counts them as no audio.
     std::error_code failed;
     const bool regular = std::filesystem::is_regular_file(filesystemPath(path), failed);
-    *reason = error == QUILLET_ENOTAUDIO && !regular ? QStringLiteral("not a regular file")
-                                                     : failureReason(error);
+    setReason(reason,
+              error == QUILLET_ENOTAUDIO && !regular ? QStringLiteral("not a regular file")
+                                                     : failureReason(error));
     return false;
 }
 
-bool TagRecord::save(const QString &path, const QByteArray &cover, QString *reason)
+int TagRecord::save(const QString &path, const QByteArray &cover, QString *reason)
 {
     // The library only reads the picture, and a cover read from the file is not written back.
     char *const ownCover = m_tag.picture;
@@ -41,8 +78,8 @@ bool TagRecord::save(const QString &path, const QByteArray &cover, QString *reas
     m_tag.pictureSize = ownCoverSize;
 
     if (result != 0)
-        *reason = failureReason(errno) + QStringLiteral("; the file is unchanged");
-    return result == 0;
+        setReason(reason, failureReason(errno) + QStringLiteral("; the file is unchanged"));
+    return result;
 }
 
 QString TagRecord::text(const TagField &field) const
@@ -62,29 +99,15 @@ QString TagRecord::report() const
 
 QByteArray TagRecord::cover() const
 {
-    return QByteArray(m_tag.picture, coverSize());
+    return coverView().toByteArray();
+}
+
+QByteArrayView TagRecord::coverView() const
+{
+    return QByteArrayView(m_tag.picture, coverSize());
 }
 
 qint64 TagRecord::coverSize() const
 {
     return m_tag.picture ? qMax(m_tag.pictureSize, 0) : 0;
-}
-
-QString coverType(const QByteArray &bytes)
-{
-    if (bytes.isEmpty())
-        return QStringLiteral("none");
-    if (bytes.startsWith("\xFF\xD8\xFF"))
-        return QStringLiteral("jpeg");
-    if (bytes.startsWith("\x89PNG\r\n\x1A\n"))
-        return QStringLiteral("png");
-    if (bytes.startsWith("GIF87a") || bytes.startsWith("GIF89a"))
-        return QStringLiteral("gif");
-    if (bytes.startsWith("BM"))
-        return QStringLiteral("bmp");
-    if (bytes.startsWith("RIFF") && bytes.mid(8, 4) == "WEBP")
-        return QStringLiteral("webp");
-    if (bytes.startsWith(QByteArray("II*\0", 4)) || bytes.startsWith(QByteArray("MM\0*", 4)))
-        return QStringLiteral("tiff");
-    return QStringLiteral("unknown");
 }

@@ -51,7 +51,7 @@ void walkFolder(const fs::path &folder, Walk &walk)
         // Broken links too are listed, so that a file that vanished is reported, not skipped.
         if (entry.is_directory(statError))
             walkFolder(entry.path(), walk);
-        else if (quillet::isAudioFileName(name))
+        else if (audiofiles::isAudioFileName(fromFilesystemPath(entry.path().filename())))
             walk.items.append({fromFilesystemPath(entry.path()), QString()});
     }
 }
