@@ -5,6 +5,7 @@
 #include "covercommand.h"
 #include "setcommand.h"
 #include "showcommand.h"
+#include "utf8locale.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -76,6 +77,7 @@ int run(const QStringList &arguments, Console &console)
 
 int main(int argc, char *argv[])
 {
+    useUtf8Locale();
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("quillet"));
     QCoreApplication::setApplicationVersion(QStringLiteral(QUILLET_VERSION));
