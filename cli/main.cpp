@@ -5,6 +5,7 @@
 #include "covercommand.h"
 #include "setcommand.h"
 #include "showcommand.h"
+#include "utf8locale.h"
 #include "widetext.h"
 
 #include <QCommandLineParser>
@@ -77,6 +78,7 @@ int run(const QStringList &arguments, Console &console)
 
 int main(int argc, char *argv[])
 {
+    useUtf8Locale();
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("quillet"));
     QCoreApplication::setApplicationVersion(QStringLiteral(QUILLET_VERSION));

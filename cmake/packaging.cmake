@@ -1,17 +1,53 @@
-# The Debian package, made by cpack in a Release build configured with the prefix /usr
-# (scripts/package.sh): build/package/tagdesk_<version>_<arch>.deb.
+# The Debian packages, made by cpack in a Release build configured with the prefix /usr
+# (scripts/package.sh), one per install component, in build/package:
 #
-# One package, tagdesk, holds the program, the quillet command, libquillet and what other
-# programs need to build against it (header, pkg-config file, CMake package). libquillet's
-# interface passes std::wstring and a cover buffer released with delete[] across its boundary,
-# so its users must share one C++ runtime with it and are few; one package keeps installing
-# simple, and a split into libquillet1 and libquillet-dev would buy them nothing.
+# - libquillet1: the library, named after its SONAME as Debian's policy for shared libraries asks;
+# - libquillet-dev: what other programs build with: header, the .so link, pkg-config file, CMake
+#   package;
+# - tagdesk: the editor and the quillet command, depending on libquillet1 of the same version.
+#
+# Each holds the licence as /usr/share/doc/<package>/copyright (machine-readable) and the
+# changelog, and libquillet1 the shlibs file and the ldconfig trigger. What lintian reports below
+# warnings and is kept on purpose is overridden in cmake/debian/<package>.lintian-overrides.
+
+set(TAGDESK_DEBIAN_PACKAGES tagdesk libquillet1 libquillet-dev)
+set(TAGDESK_MAINTAINER "TagDesk maintainers <tagdesk@tarnwick.example>")
+
+# The changelog's one entry, dated at the release.
+execute_process(COMMAND date -u -R -d "${TAGDESK_RELEASE_DATE} 00:00:00"
+    OUTPUT_VARIABLE TAGDESK_CHANGELOG_DATE OUTPUT_STRIP_TRAILING_WHITESPACE)
+configure_file(cmake/debian/changelog.in "${CMAKE_BINARY_DIR}/debian/changelog" @ONLY)
+tagdesk_gzipped("${CMAKE_BINARY_DIR}/debian/changelog" tagdesk_changelog)
+foreach(package IN LISTS TAGDESK_DEBIAN_PACKAGES)
+    install(FILES cmake/debian/copyright "${tagdesk_changelog}"
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/${package} COMPONENT ${package})
+    if(EXISTS "${CMAKE_CURRENT_SOURCE_DIR}/cmake/debian/${package}.lintian-overrides")
+        install(FILES cmake/debian/${package}.lintian-overrides
+            DESTINATION ${CMAKE_INSTALL_DATADIR}/lintian/overrides RENAME ${package}
+            COMPONENT ${package})
+    endif()
+endforeach()
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME tagdesk)
+# Each package's description below starts with its own summary; an empty common one keeps cpack
+# from putting the project's before it.
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "")
 set(CPACK_PACKAGE_VENDOR Tarnwick)
-set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "editor for the tags and cover pictures of audio files")
-set(CPACK_PACKAGE_DESCRIPTION [[
+set(CPACK_PACKAGE_HOMEPAGE_URL "http://tarnwick.example/tagdesk/")
+set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${TAGDESK_MAINTAINER}")
+set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEB_COMPONENT_INSTALL ON)
+set(CPACK_COMPONENTS_ALL ${TAGDESK_DEBIAN_PACKAGES})
+set(CPACK_STRIP_FILES ON)
+# Control files with the modes dpkg expects (0644, scripts 0755).
+set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
+
+set(CPACK_DEBIAN_TAGDESK_PACKAGE_NAME tagdesk)
+set(CPACK_DEBIAN_TAGDESK_PACKAGE_SECTION sound)
+set(CPACK_DEBIAN_TAGDESK_DESCRIPTION [[
+editor for the tags and cover pictures of audio files
 TagDesk shows the seven common tags of one audio file at a time (title,
 artist, album, year, comment, track number and genre), its cover picture and
 a report of all its tag and audio properties, and saves changes back into
@@ -19,21 +55,46 @@ the file. It reads MP3, FLAC, Ogg, Opus, MP4, WMA, WAV, AIFF, APE and more
 through TagLib.
 .
 The package also holds the command quillet, which shows and changes the tags
-of many files at once, and the library libquillet that both use, with its
-header, pkg-config file and CMake package for other programs.]])
-set(CPACK_PACKAGE_HOMEPAGE_URL "http://tarnwick.example/tagdesk/")
-set(CPACK_DEBIAN_PACKAGE_MAINTAINER "TagDesk maintainers <tagdesk@tarnwick.example>")
-set(CPACK_DEBIAN_PACKAGE_SECTION sound)
-set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
-set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+of many files at once through the same library.]])
 
-# The libraries the binaries link come from dpkg-shlibdeps (package dpkg-dev). Qt's SQLite driver
-# is a plug-in that no binary links, so it is named here.
+set(CPACK_DEBIAN_LIBQUILLET1_PACKAGE_NAME libquillet1)
+set(CPACK_DEBIAN_LIBQUILLET1_PACKAGE_SECTION libs)
+set(CPACK_DEBIAN_LIBQUILLET1_DESCRIPTION [[
+library to read and save the tags of audio files
+libquillet reads the common tags and the cover picture of an audio file into
+one record, and saves such a record back into the file, through TagLib. A
+save never leaves a torn file: it writes in place under a rollback journal or
+renames a complete copy over the file, and a save cut off is rolled back the
+next time the file is read.
+.
+This package holds the shared library used by TagDesk and quillet.]])
+
+set(CPACK_DEBIAN_LIBQUILLET-DEV_PACKAGE_NAME libquillet-dev)
+set(CPACK_DEBIAN_LIBQUILLET-DEV_PACKAGE_SECTION libdevel)
+set(CPACK_DEBIAN_LIBQUILLET-DEV_DESCRIPTION [[
+library to read and save the tags of audio files - development files
+libquillet reads the common tags and the cover picture of an audio file into
+one record, and saves such a record back into the file, through TagLib.
+.
+This package holds what other programs build with: the header quillet.h, the
+pkg-config file and the CMake package (find_package(quillet)).]])
+
+# The libraries the binaries link come from dpkg-shlibdeps (package dpkg-dev); libquillet.so.1 is
+# found in the build, and named below with its exact version. Qt's SQLite driver is a plug-in
+# that no binary links, so it is named here too.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "libqt6sql6-sqlite")
-# A shlibs file for libquillet.so.1, and the ldconfig trigger that comes with it.
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS_PRIVATE_DIRS "${CMAKE_BINARY_DIR}/taglibrary")
+set(CPACK_DEBIAN_TAGDESK_PACKAGE_DEPENDS
+    "libquillet1 (= ${PROJECT_VERSION}), libqt6sql6-sqlite")
+set(CPACK_DEBIAN_LIBQUILLET-DEV_PACKAGE_DEPENDS "libquillet1 (= ${PROJECT_VERSION})")
+# The shlibs file names libquillet1 for libquillet.so.1; programs built against this version
+# need at least it. The ldconfig trigger replaces the maintainer scripts cpack writes for a
+# library (they are taken out again after packaging, cmake/debian/ldconfigtrigger.cmake).
 set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS ON)
-set(CPACK_STRIP_FILES ON)
+set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS_POLICY ">=")
+set(CPACK_DEBIAN_LIBQUILLET1_PACKAGE_CONTROL_EXTRA
+    "${CMAKE_CURRENT_LIST_DIR}/debian/libquillet1/triggers")
+set(CPACK_POST_BUILD_SCRIPTS "${CMAKE_CURRENT_LIST_DIR}/debian/ldconfigtrigger.cmake")
 
 # The install is run with DESTDIR, so CMAKE_INSTALL_PREFIX stays the real prefix (/usr) for the
 # files written at install time: the desktop entry and quillet.pc name it.

@@ -1,19 +1,26 @@
 #!/usr/bin/env bash
-# Checks the Debian package that scripts/package.sh made: its file list and control fields, that
-# its programs and library carry no run path, what its files name, that its metadata validates,
-# and that another program builds against libquillet through the CMake package and through
-# pkg-config (tests/consumer, built against a staged install of the package's build).
-# Usage: check-package.sh [PACKAGE.deb]   (default: the one in build/package)
+# Checks the Debian packages that scripts/package.sh made (tagdesk, libquillet1, libquillet-dev):
+# their file lists and control fields, the licence and changelog in each, libquillet1's shlibs
+# file and ldconfig trigger, that the dependencies name the packages of the libraries the
+# binaries link on this release, that the programs and library carry no run path, what their
+# files name, that their metadata validates, and that another program builds against libquillet
+# through the CMake package and through pkg-config (tests/consumer, built against a staged
+# install of the packages' build).
+# Usage: check-package.sh [BUILD]   (default: build/package)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-build="$root/build/package"
-deb=${1:-$(ls "$build"/tagdesk_*.deb 2>/dev/null | head -n 1)}
-[ -f "$deb" ] || { echo "check-package.sh: no package; run scripts/package.sh first" >&2; exit 1; }
+build=${1:-$root/build/package}
 
 cache_value() { sed -n "s/^$1:[A-Z]*=//p" "$build/CMakeCache.txt"; }
 version=$(cache_value CMAKE_PROJECT_VERSION)
 libdir=$(cache_value CMAKE_INSTALL_LIBDIR) # lib/<multiarch> for the prefix /usr
 arch=$(dpkg --print-architecture)
+declare -A deb
+for package in tagdesk libquillet1 libquillet-dev; do
+    deb[$package]="$build/${package}_${version}_$arch.deb"
+    [ -f "${deb[$package]}" ] \
+        || { echo "check-package.sh: no ${deb[$package]}; run scripts/package.sh first" >&2; exit 1; }
+done
 
 failures=0
 fail() {
@@ -23,44 +30,116 @@ fail() {
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
 
-# The file list.
-dpkg-deb -c "$deb" | awk '{ print substr($6, 2) }' >"$tmp/files"
-for file in \
-    /usr/bin/tagdesk /usr/bin/quillet \
-    "/usr/$libdir/libquillet.so.$version" "/usr/$libdir/libquillet.so.1" "/usr/$libdir/libquillet.so" \
-    /usr/include/quillet.h \
+# The file lists.
+files_of() { dpkg-deb -c "${deb[$1]}" | awk '$6 != "./" { print substr($6, 2) }'; }
+expect_files() { # expect_files <package> <file...>
+    local package=$1 file
+    shift
+    files_of "$package" >"$tmp/files"
+    for file in "$@" "/usr/share/doc/$package/copyright" "/usr/share/doc/$package/changelog.gz"; do
+        grep -qxF "$file" "$tmp/files" || fail "$file is not in $package"
+    done
+    if grep -v '^/usr/' "$tmp/files" | grep -q .; then
+        fail "$package has files outside /usr: $(grep -v '^/usr/' "$tmp/files" | tr '\n' ' ')"
+    fi
+}
+expect_files libquillet1 "/usr/$libdir/libquillet.so.$version" "/usr/$libdir/libquillet.so.1"
+expect_files libquillet-dev "/usr/$libdir/libquillet.so" /usr/include/quillet.h \
     "/usr/$libdir/pkgconfig/quillet.pc" \
     "/usr/$libdir/cmake/quillet/quilletConfig.cmake" \
     "/usr/$libdir/cmake/quillet/quilletConfigVersion.cmake" \
-    "/usr/$libdir/cmake/quillet/quilletTargets.cmake" \
+    "/usr/$libdir/cmake/quillet/quilletTargets.cmake"
+expect_files tagdesk /usr/bin/tagdesk /usr/bin/quillet \
     /usr/share/applications/tagdesk.desktop \
     /usr/share/metainfo/example.tarnwick.tagdesk.metainfo.xml \
     /usr/share/icons/hicolor/{16x16,32x32,48x48,256x256}/apps/tagdesk.png \
     /usr/share/icons/hicolor/scalable/apps/tagdesk.svg \
-    /usr/share/man/man1/tagdesk.1 /usr/share/man/man1/quillet.1 \
-    /usr/share/tagdesk/tconfig /usr/share/tagdesk/profile-lumo /usr/share/tagdesk/profile-lumo.sql; do
-    grep -qxF "$file" "$tmp/files" || fail "$file is not in the package"
-done
-if grep -v '^/usr/' "$tmp/files" | grep -q .; then
-    fail "files outside /usr: $(grep -v '^/usr/' "$tmp/files" | tr '\n' ' ')"
-fi
+    /usr/share/man/man1/tagdesk.1.gz /usr/share/man/man1/quillet.1.gz \
+    /usr/share/tagdesk/tconfig /usr/share/tagdesk/profile-lumo /usr/share/tagdesk/profile-lumo.sql
+# Each file in one package only.
+for package in "${!deb[@]}"; do files_of "$package" | grep -v '/$'; done | sort | uniq -d >"$tmp/twice"
+[ ! -s "$tmp/twice" ] || fail "files in more than one package: $(tr '\n' ' ' <"$tmp/twice")"
 
-# The control fields; the dependencies on the libraries come from dpkg-shlibdeps.
-field() { dpkg-deb -f "$deb" "$1"; }
-[ "$(field Package)" = tagdesk ] || fail "Package: $(field Package)"
-[ "$(field Version)" = "$version" ] || fail "Version: $(field Version), not $version"
-[ "$(field Architecture)" = "$arch" ] || fail "Architecture: $(field Architecture)"
-[ -n "$(field Maintainer)" ] || fail "no Maintainer"
-[ "$(field Description | wc -l)" -gt 1 ] || fail "Description has no long text"
-depends=$(field Depends)
-field Depends | tr ',|' '\n\n' | awk '{ print $1 }' >"$tmp/depends"
-for package in libtag1v5 libqt6core6 libqt6gui6 libqt6widgets6 libqt6network6 libqt6sql6 \
-    libqt6sql6-sqlite libstdc++6 libc6; do
-    grep -qxF "$package" "$tmp/depends" || fail "Depends does not name $package: $depends"
+# The control fields.
+field() { dpkg-deb -f "${deb[$1]}" "$2"; }
+for package in "${!deb[@]}"; do
+    [ "$(field "$package" Package)" = "$package" ] || fail "$package: Package: $(field "$package" Package)"
+    [ "$(field "$package" Version)" = "$version" ] \
+        || fail "$package: Version: $(field "$package" Version), not $version"
+    [ "$(field "$package" Architecture)" = "$arch" ] \
+        || fail "$package: Architecture: $(field "$package" Architecture)"
+    [ -n "$(field "$package" Maintainer)" ] || fail "$package has no Maintainer"
+    [ "$(field "$package" Description | wc -l)" -gt 1 ] || fail "$package: Description has no long text"
+    dpkg-deb -f "${deb[$package]}" Depends | tr ',|' '\n\n' | sed 's/^ *//' >"$tmp/depends-$package"
+done
+# The ones of other packages named as such; those of the libraries on this release's names.
+expect_depends() { # expect_depends <package> <dependency...>
+    local package=$1 dependency
+    shift
+    for dependency in "$@"; do
+        grep -qxF "$dependency" "$tmp/depends-$package" \
+            || grep -q "^$dependency " "$tmp/depends-$package" \
+            || fail "$package: Depends does not name $dependency: $(field "$package" Depends)"
+    done
+}
+expect_depends tagdesk "libquillet1 (= $version)" libqt6sql6-sqlite
+expect_depends libquillet-dev "libquillet1 (= $version)"
+[ "$(field libquillet1 Section)" = libs ] || fail "libquillet1: Section: $(field libquillet1 Section)"
+[ "$(field libquillet-dev Section)" = libdevel ] \
+    || fail "libquillet-dev: Section: $(field libquillet-dev Section)"
+# libquillet1's control files: programs built against it need this version or a later one, and
+# the loader's cache is brought up to date by the trigger, not by maintainer scripts.
+mkdir "$tmp/control"
+dpkg-deb --ctrl-tarfile "${deb[libquillet1]}" | tar -x -C "$tmp/control"
+grep -qxF "libquillet 1 libquillet1 (>= $version)" "$tmp/control/shlibs" 2>/dev/null \
+    || fail "libquillet1's shlibs file: $(cat "$tmp/control/shlibs" 2>&1)"
+grep -qxF 'activate-noawait ldconfig' "$tmp/control/triggers" 2>/dev/null \
+    || fail "libquillet1 has no ldconfig trigger"
+for script in preinst postinst prerm postrm; do
+    [ ! -e "$tmp/control/$script" ] || fail "libquillet1 has a $script"
+done
+# The licence, in the machine-readable format.
+for package in "${!deb[@]}"; do
+    dpkg-deb --fsys-tarfile "${deb[$package]}" \
+        | tar -xO "./usr/share/doc/$package/copyright" >"$tmp/copyright"
+    head -n 1 "$tmp/copyright" \
+        | grep -qxF 'Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/' \
+        && grep -qxF 'License: MIT' "$tmp/copyright" \
+        || fail "$package's copyright file is not the machine-readable MIT one"
 done
 
 # The files as installed.
-dpkg-deb -x "$deb" "$tmp/root"
+for package in "${!deb[@]}"; do dpkg-deb -x "${deb[$package]}" "$tmp/root"; done
+# The packages of the libraries the binaries link, found on this system (their names differ
+# between Debian releases), are among the dependencies.
+needed_packages() { # needed_packages <binary...>: the packages of the libraries they link
+    local binary library
+    for binary in "$@"; do
+        readelf -d "$tmp/root/$binary" | sed -n 's/.*(NEEDED).*\[\(.*\)\]$/\1/p'
+    done | sort -u | while read -r library; do
+        [ "$library" = libquillet.so.1 ] && continue
+        dpkg -S "*/$library" 2>/dev/null | grep -E "^[^ ]+: /(usr/)?lib/" | head -n 1 | cut -d: -f1
+    done | sort -u
+}
+# expect_library_depends <package> <binary...>: a library's own package is named, or one that
+# depends on it (Debian 12's libtag1v5 for libtag1v5-vanilla, which holds libtag.so.1).
+expect_library_depends() {
+    local package=$1 needed dependency found
+    shift
+    for needed in $(needed_packages "$@"); do
+        found=false
+        while read -r dependency; do
+            if [ "$dependency" = "$needed" ] || dpkg-query -W -f='${Depends}' "$dependency" \
+                2>/dev/null | tr ',|' '\n\n' | awk '{ print $1 }' | grep -qxF "$needed"; then
+                found=true
+                break
+            fi
+        done < <(awk '{ print $1 }' "$tmp/depends-$package")
+        $found || fail "$package: Depends names nothing that brings $needed: $(field "$package" Depends)"
+    done
+}
+expect_library_depends tagdesk usr/bin/tagdesk usr/bin/quillet
+expect_library_depends libquillet1 "usr/$libdir/libquillet.so.$version"
 for binary in usr/bin/tagdesk usr/bin/quillet "usr/$libdir/libquillet.so.$version"; do
     if readelf -d "$tmp/root/$binary" | grep -qE '\((RUNPATH|RPATH)\)'; then
         fail "$binary carries a run path: $(readelf -d "$tmp/root/$binary" | grep -E 'R(UN)?PATH')"
@@ -117,7 +196,7 @@ else
 fi
 
 if [ "$failures" -ne 0 ]; then
-    echo "check-package.sh: $failures problems in $deb" >&2
+    echo "check-package.sh: $failures problems in the packages in $build" >&2
     exit 1
 fi
-echo "check-package.sh: $deb is complete"
+echo "check-package.sh: the packages in $build are complete"

@@ -2,23 +2,49 @@
 # The one list of Debian packages that building, running and testing TagDesk need.
 # Sourced by the other scripts; installs only what is missing, so it is quick when all is there.
 
+# Qt's own tools that the build runs (moc, uic) say on standard error that they switch to UTF-8
+# where the locale is not (the C locale of a cleared environment); the commands switch first.
+# The tests choose their own locale.
+case "$(locale charmap 2>/dev/null)" in
+UTF-8) ;;
+*) export LC_ALL=C.UTF-8 ;;
+esac
+
+# tagdesk_debian_release: the major version of the Debian release this system runs (12, 13...).
+tagdesk_debian_release() {
+    (
+        . /etc/os-release
+        echo "${VERSION_ID:-}"
+    )
+}
+
+# TagLib's development files: Debian 13's libtag1-dev is only a transitional package for
+# libtag-dev (TagLib 2).
+if [ "$(tagdesk_debian_release)" = 12 ]; then
+    TAGDESK_TAGLIB_DEV=libtag1-dev
+else
+    TAGDESK_TAGLIB_DEV=libtag-dev
+fi
 # Building and running tagdesk.
 TAGDESK_PACKAGES=(
     build-essential cmake pkg-config
     qt6-base-dev qt6-base-dev-tools libqt6sql6-sqlite libgl-dev
-    libtag1-dev
+    "$TAGDESK_TAGLIB_DEV"
     sqlite3
     fonts-dejavu-core
 )
-# Making the Debian package (scripts/package.sh): dpkg-shlibdeps, which names the packages of the
-# libraries the binaries link, and file, with which cpack finds the binaries to ask it about.
-TAGDESK_PACKAGE_PACKAGES=(dpkg-dev file)
-# The test command: symbol check, clang for the sanitizer-instrumented fuzz regression, the
-# validators of the desktop entry and the AppStream metadata, what building TagLib 2 from its
-# release source takes (scripts/taglib2.sh), a FAT image mounted through FUSE for the saving
-# tests, and what making and checking the package takes.
-TAGDESK_TEST_PACKAGES=(binutils clang libclang-rt-dev desktop-file-utils appstream libutfcpp-dev
-    zlib1g-dev xz-utils gpgv dosfstools fusefat "${TAGDESK_PACKAGE_PACKAGES[@]}")
+# Making the Debian packages (scripts/package.sh): dpkg-shlibdeps, which names the packages of the
+# libraries the binaries link, file, with which cpack finds the binaries to ask it about, and
+# lintian, which checks what was made.
+TAGDESK_PACKAGE_PACKAGES=(dpkg-dev file lintian)
+# The test command's first stage, the tests: symbol check, the validators of the desktop entry
+# and the AppStream metadata, a FAT image mounted through FUSE for the saving tests.
+TAGDESK_CHECK_PACKAGES=(binutils desktop-file-utils appstream dosfstools fusefat)
+# The whole test command: clang for the sanitizer-instrumented fuzz regression, what building
+# TagLib 2 from its release source takes (scripts/taglib2.sh), what making and checking the
+# package takes, and the fresh Debian 13 (scripts/debian13.sh).
+TAGDESK_TEST_PACKAGES=("${TAGDESK_CHECK_PACKAGES[@]}" clang libclang-rt-dev libutfcpp-dev
+    zlib1g-dev xz-utils gpgv debootstrap "${TAGDESK_PACKAGE_PACKAGES[@]}")
 # The Windows stage of the test command (scripts/windows.sh): the MinGW-w64 cross compiler with
 # POSIX threads, windres and the other tools, Wine to run the result, and doctest for its test
 # program, which cannot use Qt Test since there is no Qt for Windows here; and what checking

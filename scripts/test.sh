@@ -3,12 +3,20 @@
 # again in a second build with AddressSanitizer and UndefinedBehaviorSanitizer (a leak fails
 # too), and the fuzz targets over their committed corpus for a few seconds each. Then the library
 # is built against TagLib 2 (scripts/taglib2.sh) and its tests and the fuzz replay run there too,
-# and for Windows, where its tests run under Wine (scripts/windows.sh). Last, the Debian package
-# is made (scripts/package.sh) and checked (scripts/check-package.sh).
+# and for Windows, where its tests run under Wine (scripts/windows.sh), and the Debian packages
+# are made (scripts/package.sh) and checked (scripts/check-package.sh, with lintian). Last, the
+# first stage runs once more on a fresh Debian 13 (scripts/debian13.sh).
+# Usage: test.sh [--first-stage]   (--first-stage: the -Werror build and its tests only)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 source "$root/scripts/deps.sh"
-tagdesk_ensure_packages "${TAGDESK_TEST_PACKAGES[@]}"
+first_stage_only=false
+[ "${1:-}" = --first-stage ] && first_stage_only=true
+if $first_stage_only; then
+    tagdesk_ensure_packages "${TAGDESK_CHECK_PACKAGES[@]}"
+else
+    tagdesk_ensure_packages "${TAGDESK_TEST_PACKAGES[@]}"
+fi
 
 # Each stage says when it starts, in seconds since the start of the command.
 step() { echo "== $* (at ${SECONDS} s)"; }
@@ -21,6 +29,10 @@ cmake --build "$build" --parallel "$jobs"
 
 export QT_QPA_PLATFORM=offscreen
 ctest --test-dir "$build" --output-on-failure --parallel "$jobs" --timeout 600
+if $first_stage_only; then
+    step "done"
+    exit 0
+fi
 
 # Sanitizers: any report ends the test process with an error. Leaks count; the suppressions
 # name only one-time allocations of the libraries below us, each with its reason.
@@ -69,4 +81,13 @@ bash "$root/scripts/windows.sh"
 step "package"
 bash "$root/scripts/package.sh"
 bash "$root/scripts/check-package.sh"
+
+# The first stage again on a fresh Debian 13, as a new user or CI would start it there. On
+# Debian 13 the first stage above was that check already.
+if [ "$(tagdesk_debian_release)" = 13 ]; then
+    step "Debian 13: this system is one; its first stage above was the check"
+else
+    step "Debian 13"
+    bash "$root/scripts/debian13.sh"
+fi
 step "done"

@@ -1,18 +1,25 @@
 #!/usr/bin/env bash
-# Installs the package on a fresh Debian 12 and runs what it installed, as a new user would.
+# Installs the packages tagdesk and libquillet1 on a fresh Debian 12 and runs what they installed,
+# as a new user would.
 # A minimal bookworm is made once with debootstrap in FOLDER/base (from the mirror apt on this
 # machine uses) and kept; each run works in a fresh copy of it, FOLDER/run, removed afterwards.
-# There `apt install ./tagdesk_<version>_<arch>.deb` must pull in every dependency; then, as a new
+# There `apt install ./tagdesk_<version>_<arch>.deb ./libquillet1_<version>_<arch>.deb` must pull
+# in every other dependency; then, as a new
 # user: tagdesk --version, quillet --version and quillet show on a fixture, and a first start of
 # tagdesk (offscreen, in /usr/share/tagdesk as the desktop entry starts it) that must make the
 # product database from the installed sample and read its profile without an error.
 # Needs root and the network; not part of the test command (a few minutes, ~400 MB of disk).
-# Usage: try-install.sh [PACKAGE.deb] [FOLDER]   (defaults: build/package's, /var/tmp/tagdesk-bookworm)
+# Usage: try-install.sh [BUILD] [FOLDER]   (defaults: build/package, /var/tmp/tagdesk-bookworm)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-deb=${1:-$(ls "$root"/build/package/tagdesk_*.deb 2>/dev/null | head -n 1)}
+build=${1:-$root/build/package}
 folder=${2:-/var/tmp/tagdesk-bookworm}
-[ -f "$deb" ] || { echo "try-install.sh: no package; run scripts/package.sh first" >&2; exit 1; }
+debs=()
+for package in tagdesk libquillet1; do
+    deb=$(ls "$build/${package}_"*.deb 2>/dev/null | head -n 1)
+    [ -f "$deb" ] || { echo "try-install.sh: no $package package; run scripts/package.sh first" >&2; exit 1; }
+    debs+=("$deb")
+done
 [ "$(id -u)" -eq 0 ] || { echo "try-install.sh: needs root (debootstrap, chroot)" >&2; exit 1; }
 source "$root/scripts/deps.sh"
 tagdesk_ensure_packages debootstrap
@@ -44,20 +51,26 @@ mount -t proc proc "$run/proc"
 cp /etc/resolv.conf "$run/etc/resolv.conf"
 in_root() { chroot "$run" "$@"; }
 
-name=$(basename "$deb")
-cp "$deb" "$run/tmp/$name"
+names=()
+for deb in "${debs[@]}"; do
+    cp "$deb" "$run/tmp/"
+    names+=("./$(basename "$deb")")
+done
 in_root apt-get update -qq
-in_root sh -c "cd /tmp && DEBIAN_FRONTEND=noninteractive apt-get install -y -q ./$name" \
-    | grep -E '^(Setting up tagdesk|Need to get|[0-9]+ upgraded)' || true
-in_root dpkg-query -W -f='${Status} ${Version}\n' tagdesk | grep -q '^install ok installed' \
-    || { echo "try-install.sh: tagdesk is not installed" >&2; exit 1; }
+in_root sh -c "cd /tmp && DEBIAN_FRONTEND=noninteractive apt-get install -y -q ${names[*]}" \
+    | grep -E '^(Setting up (tagdesk|libquillet1)|Need to get|[0-9]+ upgraded)' || true
+for package in tagdesk libquillet1; do
+    in_root dpkg-query -W -f='${Status} ${Version}\n' "$package" | grep -q '^install ok installed' \
+        || { echo "try-install.sh: $package is not installed" >&2; exit 1; }
+done
 
 in_root useradd --create-home newuser
 # What a desktop session gives its user.
 in_root install -d -m 700 -o newuser -g newuser /run/user/newuser
 as_user() {
-    chroot --userspec=newuser:newuser "$run" env HOME=/home/newuser QT_QPA_PLATFORM=offscreen \
-        XDG_RUNTIME_DIR=/run/user/newuser LC_ALL=C.UTF-8 "$@"
+    # A cleared environment: the C locale, in which the programs switch to UTF-8 by themselves.
+    chroot --userspec=newuser:newuser "$run" env -i PATH=/usr/bin:/bin HOME=/home/newuser \
+        QT_QPA_PLATFORM=offscreen XDG_RUNTIME_DIR=/run/user/newuser "$@"
 }
 failures=0
 check() { # check <what> <command...>: runs the command in the installed system as the new user
@@ -98,4 +111,4 @@ if [ "$failures" -ne 0 ]; then
     echo "try-install.sh: $failures checks failed" >&2
     exit 1
 fi
-echo "try-install.sh: $name installs on a fresh Debian 12 and runs"
+echo "try-install.sh: ${names[*]} install on a fresh Debian 12 and run"
