@@ -1,50 +1,65 @@
-// The front cover of an open file, one lookup per way that tags hold pictures.
+// The front cover, one way per way that tags hold pictures: found, read and written. formats.cpp
+// says which way each kind of file takes.
 #ifndef QUILLET_COVERS_H
 #define QUILLET_COVERS_H
 
-#include <taglib/tlist.h>
-
 namespace TagLib {
-class File;
+class ByteVector;
+class String;
 namespace ID3v2 {
-class AttachedPictureFrame;
 class Tag;
-} // namespace ID3v2
+}
 namespace ASF {
-class Picture;
+class File;
 }
 namespace FLAC {
-class Picture;
+class File;
+}
+namespace Ogg {
+class XiphComment;
+}
+namespace MP4 {
+class Tag;
+}
+namespace APE {
+class Tag;
 }
 } // namespace TagLib
 
 namespace quillet {
 
-// First "APIC" frame of type front cover, else the last "APIC" frame; null without one: the
-// picture the editor shows. The frame belongs to the tag.
-TagLib::ID3v2::AttachedPictureFrame *findId3v2CoverFrame(const TagLib::ID3v2::Tag *tag);
+// Each read gives the cover's bytes and true, or false where there is none; each write makes
+// bytes the front cover in memory, false where the tag cannot hold them. A null tag has no cover
+// and takes none.
 
-// The first "APIC" frame of type front cover alone, or null: the frame a new cover replaces.
-TagLib::ID3v2::AttachedPictureFrame *findId3v2FrontCoverFrame(const TagLib::ID3v2::Tag *tag);
+// ID3v2 "APIC" frames. The cover read is the first front cover, else the last picture (the one
+// the editor shows); the one written over is the first front cover alone, else one is added
+// beside the other pictures.
+bool readId3v2Cover(const TagLib::ID3v2::Tag *tag, TagLib::ByteVector &bytes);
+bool writeId3v2Cover(TagLib::ID3v2::Tag *tag, const TagLib::ByteVector &bytes);
+// True when the tag holds any "APIC" frame.
+bool hasId3v2Pictures(const TagLib::ID3v2::Tag *tag);
 
-// findId3v2CoverFrame in the ID3v2 tag of an MPEG file; null when file is not an MPEG file or has
-// no such tag (none is created).
-TagLib::ID3v2::AttachedPictureFrame *findMpegCoverFrame(TagLib::File *file);
+// ASF "WM/Picture" attributes, the first of type front cover.
+bool readAsfCover(TagLib::ASF::File &file, TagLib::ByteVector &bytes);
+bool writeAsfCover(TagLib::ASF::File &file, const TagLib::ByteVector &bytes);
+const TagLib::String &asfPictureName();
 
-// A copy of the first "WM/Picture" of type front cover, or null; also null when the file's tag
-// is not an ASF tag. The caller deletes the copy.
-TagLib::ASF::Picture *findAsfCoverPicture(TagLib::File *file);
+// FLAC pictures of type front cover: a FLAC file's picture blocks, and a Xiph comment's
+// METADATA_BLOCK_PICTURE. inFlacBlock: the comment is itself a FLAC metadata block (Ogg FLAC).
+bool readFlacCover(TagLib::FLAC::File &file, TagLib::ByteVector &bytes);
+bool writeFlacCover(TagLib::FLAC::File &file, const TagLib::ByteVector &bytes);
+bool readXiphCover(TagLib::Ogg::XiphComment *comment, TagLib::ByteVector &bytes);
+bool writeXiphCover(TagLib::Ogg::XiphComment *comment, const TagLib::ByteVector &bytes,
+                    bool inFlacBlock);
 
-// Index of that same attribute in the tag's "WM/Picture" list, or -1.
-int findAsfCoverIndex(TagLib::File *file);
+// The MP4 "covr" item, a list of images without picture types: the first is the cover.
+bool readMp4Cover(const TagLib::MP4::Tag *tag, TagLib::ByteVector &bytes);
+bool writeMp4Cover(TagLib::MP4::Tag *tag, const TagLib::ByteVector &bytes);
 
-// First picture of type front cover in a list of FLAC pictures (a FLAC file's, or a Xiph
-// comment's METADATA_BLOCK_PICTURE), or null.
-TagLib::FLAC::Picture *findFrontCover(const TagLib::List<TagLib::FLAC::Picture *> &pictures);
-
-// findFrontCover over a FLAC file's pictures; null too when file is not a FLAC file. The
-// picture belongs to the file.
-TagLib::FLAC::Picture *findFlacCoverPicture(TagLib::File *file);
+// The APE binary item "Cover Art (Front)": a file name, a NUL and the image.
+bool readApeCover(const TagLib::APE::Tag *tag, TagLib::ByteVector &bytes);
+bool writeApeCover(TagLib::APE::Tag *tag, const TagLib::ByteVector &bytes);
 
 } // namespace quillet
 

@@ -2,14 +2,11 @@
 
 #include "asforder.h"
 #include "covers.h"
-#include "imageheader.h"
 #include "textconv.h"
 
 #include <algorithm>
 #include <cctype>
-#include <cstdint>
 #include <initializer_list>
-#include <memory>
 #include <string_view>
 #include <type_traits>
 #include <vector>
@@ -18,19 +15,14 @@
 #include <taglib/apefile.h>
 #include <taglib/apetag.h>
 #include <taglib/asffile.h>
-#include <taglib/asfpicture.h>
 #include <taglib/asftag.h>
-#include <taglib/attachedpictureframe.h>
 #include <taglib/flacfile.h>
-#include <taglib/flacpicture.h>
 #include <taglib/id3v1tag.h>
 #include <taglib/id3v2header.h>
 #include <taglib/id3v2tag.h>
 #include <taglib/infotag.h>
 #include <taglib/modfilebase.h>
-#include <taglib/mp4coverart.h>
 #include <taglib/mp4file.h>
-#include <taglib/mp4item.h>
 #include <taglib/mp4tag.h>
 #include <taglib/mpcfile.h>
 #include <taglib/mpegfile.h>
@@ -52,12 +44,7 @@ namespace quillet {
 
 namespace {
 
-TagLib::String mimeTypeOf(const ImageHeader &header)
-{
-    return TagLib::String(header.mimeType(), TagLib::String::Latin1);
-}
-
-// ID3v2: in MPEG files, and inside AIFF, WAV and TrueAudio containers.
+// Covers: which tag of each class holds them, and in which of covers.h's ways.
 // -----------------------------------------------------------------------------------------------
 
 TagLib::ID3v2::Tag *id3v2TagOf(TagLib::MPEG::File &file, bool create)
@@ -77,45 +64,12 @@ TagLib::ID3v2::Tag *id3v2TagOf(TagLib::TrueAudio::File &file, bool create)
     return file.ID3v2Tag(create);
 }
 
-// An ID3v2 tag states its size in 28 bits; TagLib 1.13 writes a bigger one anyway, cut to those
-// bits, and the file's audio is then read from the middle of the cover.
-constexpr unsigned int maxId3v2TagSize = 0x0FFFFFFF;
-
-bool writeId3v2Cover(TagLib::ID3v2::Tag *tag, const TagLib::ByteVector &bytes)
-{
-    if (!tag || bytes.size() >= maxId3v2TagSize)
-        return false;
-    // Only a front cover is replaced: a file with none gets one beside its other pictures.
-    TagLib::ID3v2::AttachedPictureFrame *frame = findId3v2FrontCoverFrame(tag);
-    if (!frame) {
-        frame = new TagLib::ID3v2::AttachedPictureFrame();
-        frame->setType(TagLib::ID3v2::AttachedPictureFrame::FrontCover);
-        tag->addFrame(frame);
-    }
-    frame->setMimeType(mimeTypeOf(readImageHeader(bytes)));
-    frame->setPicture(bytes);
-    // Only a cover near the limit can take the whole tag past it; rendering costs a copy.
-    if (bytes.size() < maxId3v2TagSize / 4)
-        return true;
-    return tag->render().size() - TagLib::ID3v2::Header::size() <= maxId3v2TagSize;
-}
-
-// TagLib writes ID3v2.4 unless told otherwise: a tag stays in the version it has. TagLib cannot
-// write 2.2, so that one becomes 2.4, as does a new tag.
-TagLib::ID3v2::Version versionOf(const TagLib::ID3v2::Tag *tag, bool present)
-{
-    return present && tag && tag->header()->majorVersion() == 3 ? TagLib::ID3v2::v3
-                                                                : TagLib::ID3v2::v4;
-}
-
+// ID3v2: in MPEG files, and inside AIFF, WAV and TrueAudio containers.
 struct Id3v2Covers
 {
     template<class F> static bool read(F &file, TagLib::ByteVector &bytes)
     {
-        const auto *frame = findId3v2CoverFrame(id3v2TagOf(file, false));
-        if (frame)
-            bytes = frame->picture();
-        return frame;
+        return readId3v2Cover(id3v2TagOf(file, false), bytes);
     }
     template<class F> static bool write(F &file, const TagLib::ByteVector &bytes)
     {
@@ -124,248 +78,65 @@ struct Id3v2Covers
     }
 };
 
-// ASF: "WM/Picture" attributes.
-// -----------------------------------------------------------------------------------------------
-
-const TagLib::String &asfPictureName()
-{
-    static const TagLib::String name("WM/Picture", TagLib::String::Latin1);
-    return name;
-}
-
 struct AsfCovers
 {
     static bool read(TagLib::ASF::File &file, TagLib::ByteVector &bytes)
     {
-        const std::unique_ptr<TagLib::ASF::Picture> picture(findAsfCoverPicture(&file));
-        if (picture)
-            bytes = picture->picture();
-        return picture != nullptr;
+        return readAsfCover(file, bytes);
     }
-
-    // Only the attribute holding the front cover is replaced, in its place: the tag's other
-    // pictures stay, in their order.
     static bool write(TagLib::ASF::File &file, const TagLib::ByteVector &bytes)
     {
-        TagLib::ASF::Tag *tag = file.tag();
-        const int index = findAsfCoverIndex(&file);
-        const std::unique_ptr<TagLib::ASF::Picture> found(findAsfCoverPicture(&file));
-        const TagLib::String mimeType = mimeTypeOf(readImageHeader(bytes));
-        if (!found || index < 0) {
-            TagLib::ASF::Picture picture;
-            picture.setType(TagLib::ASF::Picture::FrontCover);
-            picture.setMimeType(mimeType);
-            picture.setPicture(bytes);
-            tag->addAttribute(asfPictureName(), TagLib::ASF::Attribute(picture));
-            return true;
-        }
-        found->setMimeType(mimeType);
-        found->setPicture(bytes);
-        TagLib::ASF::AttributeList pictures = tag->attribute(asfPictureName());
-        TagLib::ASF::Attribute &slot = pictures[static_cast<unsigned int>(index)];
-        TagLib::ASF::Attribute replacement(*found);
-        replacement.setLanguage(slot.language());
-        replacement.setStream(slot.stream());
-        slot = replacement;
-        tag->setAttribute(asfPictureName(), pictures);
-        return true;
+        return writeAsfCover(file, bytes);
     }
 };
-
-// FLAC pictures: a FLAC file's picture blocks, and a Xiph comment's METADATA_BLOCK_PICTURE.
-// -----------------------------------------------------------------------------------------------
-
-// A FLAC metadata block states its length in 24 bits; a bigger picture would make the file
-// unreadable.
-bool fitsFlacBlock(const TagLib::FLAC::Picture &picture, const TagLib::String &mimeType,
-                   const TagLib::ByteVector &bytes)
-{
-    const std::uint64_t fixedFields = 8 * 4; // type, two lengths, four sizes, data length
-    const std::uint64_t length = fixedFields + mimeType.data(TagLib::String::UTF8).size()
-            + picture.description().data(TagLib::String::UTF8).size() + bytes.size();
-    return length <= 0xFFFFFF;
-}
-
-// The front cover found gets the bytes, or a new one is handed to add(), which takes it. Either
-// states the image's type, size and colours as its header gives them: TagLib keeps the old ones.
-template<class Add>
-bool writePictureCover(TagLib::FLAC::Picture *cover, const TagLib::ByteVector &bytes, Add add)
-{
-    std::unique_ptr<TagLib::FLAC::Picture> added;
-    TagLib::FLAC::Picture *picture = cover;
-    if (!picture) {
-        added = std::make_unique<TagLib::FLAC::Picture>();
-        added->setType(TagLib::FLAC::Picture::FrontCover);
-        picture = added.get();
-    }
-    const ImageHeader header = readImageHeader(bytes);
-    const TagLib::String mimeType = mimeTypeOf(header);
-    if (!fitsFlacBlock(*picture, mimeType, bytes))
-        return false;
-    picture->setMimeType(mimeType);
-    picture->setWidth(header.width);
-    picture->setHeight(header.height);
-    picture->setColorDepth(header.depth);
-    picture->setNumColors(header.colours);
-    picture->setData(bytes);
-    if (added)
-        add(added.release());
-    return true;
-}
-
-bool readPictureCover(const TagLib::List<TagLib::FLAC::Picture *> &pictures,
-                      TagLib::ByteVector &bytes)
-{
-    const TagLib::FLAC::Picture *picture = findFrontCover(pictures);
-    if (picture)
-        bytes = picture->data();
-    return picture;
-}
 
 struct FlacCovers
 {
     static bool read(TagLib::FLAC::File &file, TagLib::ByteVector &bytes)
     {
-        return readPictureCover(file.pictureList(), bytes);
+        return readFlacCover(file, bytes);
     }
     static bool write(TagLib::FLAC::File &file, const TagLib::ByteVector &bytes)
     {
-        TagLib::FLAC::Picture *cover = findFrontCover(file.pictureList());
-        return writePictureCover(cover, bytes, [&file](TagLib::FLAC::Picture *picture) {
-            file.addPicture(picture);
-        });
+        return writeFlacCover(file, bytes);
     }
 };
 
+// Ogg files; in Ogg FLAC the comment is itself a FLAC metadata block.
 struct XiphCovers
 {
     template<class F> static bool read(F &file, TagLib::ByteVector &bytes)
     {
-        TagLib::Ogg::XiphComment *comment = file.tag();
-        return comment && readPictureCover(comment->pictureList(), bytes);
+        return readXiphCover(file.tag(), bytes);
     }
     template<class F> static bool write(F &file, const TagLib::ByteVector &bytes)
     {
-        TagLib::Ogg::XiphComment *comment = file.tag();
-        if (!comment)
-            return false;
-        // The list is a copy that shares the comment's own: it must be gone before a picture is
-        // added, or TagLib 1 detaches the comment's list from the copy, and the copy it keeps no
-        // longer deletes its pictures.
-        TagLib::FLAC::Picture *cover = findFrontCover(comment->pictureList());
-        if (!writePictureCover(cover, bytes, [comment](TagLib::FLAC::Picture *picture) {
-                comment->addPicture(picture);
-            }))
-            return false;
-        // In Ogg FLAC the comment is itself a FLAC metadata block, 24 bits long; the picture
-        // goes into it in base64.
-        if constexpr (std::is_same_v<F, TagLib::Ogg::FLAC::File>)
-            return comment->render(false).size() <= 0xFFFFFF;
-        return true;
+        return writeXiphCover(file.tag(), bytes, std::is_same_v<F, TagLib::Ogg::FLAC::File>);
     }
 };
-
-// MP4: the "covr" item, a list of images without picture types; the first is the cover.
-// -----------------------------------------------------------------------------------------------
-
-const TagLib::String &mp4CoverName()
-{
-    static const TagLib::String name("covr", TagLib::String::Latin1);
-    return name;
-}
-
-TagLib::MP4::CoverArt::Format mp4FormatOf(const TagLib::ByteVector &bytes)
-{
-    switch (readImageHeader(bytes).type) {
-    case ImageHeader::Png:
-        return TagLib::MP4::CoverArt::PNG;
-    case ImageHeader::Gif:
-        return TagLib::MP4::CoverArt::GIF;
-    case ImageHeader::Bmp:
-        return TagLib::MP4::CoverArt::BMP;
-    default:
-        return TagLib::MP4::CoverArt::JPEG; // JPEG, and what the editor always hands over
-    }
-}
 
 struct Mp4Covers
 {
     static bool read(TagLib::MP4::File &file, TagLib::ByteVector &bytes)
     {
-        const TagLib::MP4::Tag *tag = file.tag();
-        if (!tag || !tag->contains(mp4CoverName()))
-            return false;
-        const TagLib::MP4::CoverArtList covers = tag->item(mp4CoverName()).toCoverArtList();
-        if (covers.isEmpty())
-            return false;
-        bytes = covers.front().data();
-        return true;
+        return readMp4Cover(file.tag(), bytes);
     }
     static bool write(TagLib::MP4::File &file, const TagLib::ByteVector &bytes)
     {
-        TagLib::MP4::Tag *tag = file.tag();
-        if (!tag)
-            return false;
-        TagLib::MP4::CoverArtList covers;
-        if (tag->contains(mp4CoverName()))
-            covers = tag->item(mp4CoverName()).toCoverArtList();
-        const TagLib::MP4::CoverArt cover(mp4FormatOf(bytes), bytes);
-        if (covers.isEmpty())
-            covers.append(cover);
-        else
-            covers.front() = cover;
-        tag->setItem(mp4CoverName(), TagLib::MP4::Item(covers));
-        return true;
+        return writeMp4Cover(file.tag(), bytes);
     }
 };
 
-// APE tags: the binary item "Cover Art (Front)", a file name, a NUL and the image.
-// -----------------------------------------------------------------------------------------------
-
-const TagLib::String &apeCoverName()
-{
-    static const TagLib::String name("Cover Art (Front)", TagLib::String::Latin1);
-    return name;
-}
-
-// The item's whole value, or empty; TagLib keeps APE keys in upper case.
-TagLib::ByteVector apeCoverItem(const TagLib::APE::Tag *tag)
-{
-    if (!tag)
-        return TagLib::ByteVector();
-    const TagLib::APE::ItemListMap &items = tag->itemListMap();
-    const auto it = items.find(apeCoverName().upper());
-    if (it == items.end() || it->second.type() != TagLib::APE::Item::Binary)
-        return TagLib::ByteVector();
-    return it->second.binaryData();
-}
-
+// Monkey's Audio, WavPack and Musepack.
 struct ApeCovers
 {
     template<class F> static bool read(F &file, TagLib::ByteVector &bytes)
     {
-        const TagLib::ByteVector item = apeCoverItem(file.APETag(false));
-        const int nul = item.find('\0');
-        if (nul < 0)
-            return false;
-        bytes = item.mid(static_cast<unsigned int>(nul) + 1);
-        return true;
+        return readApeCover(file.APETag(false), bytes);
     }
     template<class F> static bool write(F &file, const TagLib::ByteVector &bytes)
     {
-        TagLib::APE::Tag *tag = file.APETag(true);
-        if (!tag)
-            return false;
-        const TagLib::ByteVector item = apeCoverItem(tag);
-        const int nul = item.find('\0');
-        const std::string name = std::string("cover.") + readImageHeader(bytes).extension();
-        TagLib::ByteVector value = nul >= 0
-                ? item.mid(0, static_cast<unsigned int>(nul))
-                : TagLib::ByteVector(name.data(), static_cast<unsigned int>(name.size()));
-        value.append('\0');
-        value.append(bytes);
-        tag->setItem(apeCoverName(), TagLib::APE::Item(apeCoverName(), value, true));
-        return true;
+        return writeApeCover(file.APETag(true), bytes);
     }
 };
 
@@ -375,13 +146,16 @@ struct NoCovers
     static bool write(TagLib::File &, const TagLib::ByteVector &) { return true; }
 };
 
+// TagLib writes ID3v2.4 unless told otherwise: a tag stays in the version it has. TagLib cannot
+// write 2.2, so that one becomes 2.4, as does a new tag.
+TagLib::ID3v2::Version versionOf(const TagLib::ID3v2::Tag *tag, bool present)
+{
+    return present && tag && tag->header()->majorVersion() == 3 ? TagLib::ID3v2::v3
+                                                                : TagLib::ID3v2::v4;
+}
+
 // Saving without adding or converting tags.
 // -----------------------------------------------------------------------------------------------
-
-bool hasPictures(const TagLib::ID3v2::Tag *tag)
-{
-    return tag && !tag->frameListMap()["APIC"].isEmpty();
-}
 
 template<class F> bool saveKeepingTags(F &file)
 {
@@ -409,7 +183,7 @@ bool saveKeepingTags(TagLib::MPEG::File &file)
 bool saveKeepingTags(TagLib::RIFF::WAV::File &file)
 {
     using WAV = TagLib::RIFF::WAV::File;
-    const bool id3v2 = file.hasID3v2Tag() || hasPictures(file.ID3v2Tag());
+    const bool id3v2 = file.hasID3v2Tag() || hasId3v2Pictures(file.ID3v2Tag());
     const bool info = file.hasInfoTag();
     if (!id3v2 && !info)
         return file.save();

@@ -4,6 +4,7 @@
 #include "fields.h"
 #include "formats.h"
 #include "keepingtag.h"
+#include "nativepath.h"
 #include "save/readsource.h"
 #include "taglibcompat.h"
 #include "textconv.h"

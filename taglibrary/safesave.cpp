@@ -1,23 +1,7 @@
 #include "safesave.h"
 
+#include "nativepath.h"
 #include "quillet.h"
-#include "textconv.h"
-
-#include <taglib/audioproperties.h>
-#include <taglib/fileref.h>
-#include <taglib/modfilebase.h>
-
-namespace quillet {
-
-bool hasAudioStream(const TagLib::FileRef &ref)
-{
-    const TagLib::AudioProperties *audio = ref.isNull() ? nullptr : ref.audioProperties();
-    if (!audio)
-        return false;
-    return audio->sampleRate() > 0 || dynamic_cast<const TagLib::Mod::FileBase *>(ref.file());
-}
-
-} // namespace quillet
 
 // saveFile on Windows: save/windowssave.cpp.
 #ifndef _WIN32
@@ -32,6 +16,7 @@ bool hasAudioStream(const TagLib::FileRef &ref)
 #    include "save/journal.h"
 #    include "save/plan.h"
 #    include "save/recovery.h"
+#    include "save/samefile.h"
 #    include "save/target.h"
 
 #    include <cerrno>
@@ -42,15 +27,6 @@ bool hasAudioStream(const TagLib::FileRef &ref)
 namespace quillet {
 
 namespace {
-
-// Readers hold the file for moments; another save that copies a large file, a little longer.
-constexpr int lockTimeoutMs = 20000;
-
-bool opensAs(int fd, const struct stat &expected, struct stat &opened)
-{
-    return fd >= 0 && fstat(fd, &opened) == 0 && opened.st_ino == expected.st_ino
-            && opened.st_dev == expected.st_dev;
-}
 
 // Where a save that cannot keep its journal beside the file keeps it: the user's state folder,
 // made where missing. Empty path, with errno set, where there is none.
@@ -96,7 +72,7 @@ bool saveFile(const std::wstring &path, const FileEditor &edit)
     if (!file.isOpen())
         return false;
     struct stat opened;
-    if (!opensAs(file.get(), target.file, opened)
+    if (!isOpenOn(file.get(), target.file, opened)
         || !waitForLock(file.get(), Lock::Shared, lockTimeoutMs))
         return failWith(EBUSY);
     // A file cut short inside its tag would lose what TagLib could not read of it.

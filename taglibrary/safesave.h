@@ -31,11 +31,6 @@ using FileEditor = std::function<bool(TagLib::FileRef &ref, TagLib::IOStream &co
 // write or check fails.
 bool saveFile(const std::wstring &path, const FileEditor &edit);
 
-// True when TagLib found an audio stream in the opened file: audio properties with a sample
-// rate. Tracker modules (.mod, .xm, .it, .s3m) have no sample rate of their own and count as
-// audio once TagLib has opened them, since it checks their signatures.
-bool hasAudioStream(const TagLib::FileRef &ref);
-
 } // namespace quillet
 
 #endif // QUILLET_SAFESAVE_H

@@ -5,6 +5,7 @@
 #include "formats.h"
 #include "keepingtag.h"
 #include "safesave.h"
+#include "save/check.h"
 #include "taglibcompat.h"
 #include "textconv.h"
 

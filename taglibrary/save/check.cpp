@@ -10,8 +10,17 @@
 
 #include <taglib/audioproperties.h>
 #include <taglib/fileref.h>
+#include <taglib/modfilebase.h>
 
 namespace quillet {
+
+bool hasAudioStream(const TagLib::FileRef &ref)
+{
+    const TagLib::AudioProperties *audio = ref.isNull() ? nullptr : ref.audioProperties();
+    if (!audio)
+        return false;
+    return audio->sampleRate() > 0 || dynamic_cast<const TagLib::Mod::FileBase *>(ref.file());
+}
 
 Expectation expectationOf(const TagLib::FileRef &ref)
 {
@@ -42,10 +51,6 @@ bool meets(EditStream &content, const Expectation &expected)
             && found.hasAudio == expected.hasAudio && found.sampleRate == expected.sampleRate
             && std::llabs(found.lengthInMilliseconds - expectedLength) <= slack;
 }
-
-} // namespace quillet
-
-namespace quillet {
 
 bool editChecked(EditStream &stream, const FileEditor &edit, Expectation &expected)
 {

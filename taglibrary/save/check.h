@@ -23,6 +23,11 @@ struct Expectation
     int lengthInMilliseconds = 0;
 };
 
+// True when TagLib found an audio stream in the opened file: audio properties with a sample
+// rate. Tracker modules (.mod, .xm, .it, .s3m) have no sample rate of their own and count as
+// audio once TagLib has opened them, since it checks their signatures.
+bool hasAudioStream(const TagLib::FileRef &ref);
+
 Expectation expectationOf(const TagLib::FileRef &ref);
 
 // Opens content through TagLib again, as the file's own name would, and compares.

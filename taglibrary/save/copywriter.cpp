@@ -2,6 +2,7 @@
 
 #include "editstream.h"
 #include "fileio.h"
+#include "samefile.h"
 
 #include <cerrno>
 #include <cstring>
@@ -84,11 +85,6 @@ bool writePiece(const EditStream &stream, const EditStream::Piece &piece, long l
     return copyRange(original, piece.offset, to, position, piece.size);
 }
 
-bool keepsItsPlace(const EditStream::Piece &piece, long long position)
-{
-    return !piece.added && piece.offset == position;
-}
-
 // Writes the new content into the empty file `to`.
 bool writeContent(const EditStream &stream, int original, int to)
 {
@@ -98,14 +94,14 @@ bool writeContent(const EditStream &stream, int original, int to)
     long long unchanged = 0;
     long long position = 0;
     for (const EditStream::Piece &piece : stream.pieces()) {
-        if (keepsItsPlace(piece, position))
+        if (piece.keepsItsPlace(position))
             unchanged += piece.size;
         position += piece.size;
     }
     if (unchanged * 2 >= stream.size() && ioctl(to, FICLONE, original) == 0) {
         position = 0;
         for (const EditStream::Piece &piece : stream.pieces()) {
-            if (!keepsItsPlace(piece, position)
+            if (!piece.keepsItsPlace(position)
                 && !writePiece(stream, piece, position, original, to))
                 return false;
             position += piece.size;
@@ -128,12 +124,10 @@ bool hasSize(int fd, long long size)
     return fstat(fd, &info) == 0 && info.st_size == size;
 }
 
+// The copy is never followed through a symbolic link.
 bool names(const std::string &path, int fd)
 {
-    struct stat named;
-    struct stat mine;
-    return lstat(path.c_str(), &named) == 0 && fstat(fd, &mine) == 0 && named.st_dev == mine.st_dev
-            && named.st_ino == mine.st_ino;
+    return namesOpenFile(path, fd, Links::Keep);
 }
 
 } // namespace

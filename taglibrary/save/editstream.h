@@ -27,6 +27,9 @@ public:
         long long offset; // where the bytes begin: in the original file, or in added()
         long long size;
         bool added; // bytes TagLib wrote, else a range of the original file
+
+        // True for original bytes that stay at their offset when the piece begins at position.
+        bool keepsItsPlace(long long position) const { return !added && offset == position; }
     };
 
     // Reads the original through fd (not owned, left open), which holds size bytes. TagLib sees

@@ -65,6 +65,9 @@ enum class LockResult {
     Unsupported, // the file system has no locks
 };
 LockResult tryLock(int fd, Lock kind);
+// How long a save or a recovery waits for a file's lock: readers hold the file for moments;
+// another save that copies a large file, a little longer.
+constexpr int lockTimeoutMs = 20000;
 // Tries again until granted or until timeoutMs have passed; a file system without locks grants.
 bool waitForLock(int fd, Lock kind, int timeoutMs);
 // True when another open file holds a lock on fd's file.

@@ -3,6 +3,7 @@
 #include "editstream.h"
 #include "fileio.h"
 #include "journal.h"
+#include "samefile.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -13,18 +14,6 @@
 namespace quillet {
 
 namespace {
-
-// Readers hold the file for the moments a read takes; a save that copies a large file, a
-// little longer.
-constexpr int lockTimeoutMs = 20000;
-
-bool stillNamed(const Target &target, int file)
-{
-    struct stat named;
-    struct stat mine;
-    return stat(target.path.c_str(), &named) == 0 && fstat(file, &mine) == 0
-            && named.st_dev == mine.st_dev && named.st_ino == mine.st_ino;
-}
 
 // Makes room for a file that grows before anything of it is overwritten, so that a full disk
 // or a size limit is met while the file is whole.
@@ -95,7 +84,7 @@ bool writeInPlace(const Target &target, const JournalPlace &place, int file,
         return false;
     // The file may have been replaced while this save read it: its change would be lost.
     bool ok = waitForLock(file, Lock::Exclusive, lockTimeoutMs) || failWith(EBUSY);
-    ok = ok && (stillNamed(target, file) || failWith(EBUSY));
+    ok = ok && (namesOpenFile(target.path, file, Links::Follow) || failWith(EBUSY));
     if (!ok || !reserve(file, plan.oldSize, plan.newSize)) {
         const KeepErrno keep;
         journal->remove();

@@ -1,5 +1,8 @@
 #include "journal.h"
 
+#include "fnv1a.h"
+#include "samefile.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <climits>
@@ -60,7 +63,7 @@ public:
         const auto *bytes = static_cast<const unsigned char *>(data);
         while (count > 0) {
             if (m_pending == 0 && count >= 8) {
-                m_hash = (m_hash ^ getU64(bytes)) * prime;
+                m_hash = fnv1a::step(m_hash, getU64(bytes));
                 bytes += 8;
                 count -= 8;
                 continue;
@@ -68,7 +71,7 @@ public:
             m_word[m_pending++] = *bytes++;
             --count;
             if (m_pending == 8) {
-                m_hash = (m_hash ^ getU64(m_word)) * prime;
+                m_hash = fnv1a::step(m_hash, getU64(m_word));
                 m_pending = 0;
             }
         }
@@ -82,7 +85,7 @@ public:
             --count;
         }
         // A zero word only multiplies by the prime: n of them multiply by its n-th power.
-        std::uint64_t factor = prime;
+        std::uint64_t factor = fnv1a::prime;
         for (auto words = static_cast<std::uint64_t>(count / 8); words; words >>= 1) {
             if (words & 1)
                 m_hash *= factor;
@@ -98,13 +101,12 @@ public:
     {
         std::uint64_t hash = m_hash;
         for (unsigned int i = 0; i < m_pending; ++i)
-            hash = (hash ^ m_word[i]) * prime;
-        return (hash ^ m_pending) * prime;
+            hash = fnv1a::step(hash, m_word[i]);
+        return fnv1a::step(hash, m_pending);
     }
 
 private:
-    static constexpr std::uint64_t prime = 0x100000001b3ULL;
-    std::uint64_t m_hash = 0xcbf29ce484222325ULL;
+    std::uint64_t m_hash = fnv1a::offsetBasis;
     unsigned char m_word[8] = {};
     unsigned int m_pending = 0;
 };
@@ -143,11 +145,6 @@ long long holeAt(int fd, long long offset, long long count)
     (void)count;
     return 0;
 #endif
-}
-
-bool sameFile(const struct stat &a, const struct stat &b)
-{
-    return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
 }
 
 } // namespace
@@ -372,9 +369,7 @@ bool Journal::takeOver()
     // locking the name's next journal while this one is removed.
     Descriptor writable(open(m_place.path.c_str(), O_RDWR | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
     struct stat mine;
-    struct stat other;
-    if (writable.isOpen() && fstat(fd(), &mine) == 0 && fstat(writable.get(), &other) == 0
-        && sameFile(mine, other))
+    if (writable.isOpen() && fstat(fd(), &mine) == 0 && isOpenOn(writable.get(), mine))
         m_fd = std::move(writable);
     const Lock kind = (fcntl(fd(), F_GETFL) & O_ACCMODE) == O_RDWR ? Lock::Exclusive : Lock::Shared;
     return tryLock(fd(), kind) != LockResult::Busy && stillNamed();
@@ -393,10 +388,7 @@ bool Journal::remove()
 
 bool Journal::stillNamed() const
 {
-    struct stat named;
-    struct stat mine;
-    return fstatat(AT_FDCWD, m_place.path.c_str(), &named, AT_SYMLINK_NOFOLLOW) == 0
-            && fstat(fd(), &mine) == 0 && sameFile(named, mine);
+    return namesOpenFile(m_place.path, fd(), Links::Keep);
 }
 
 void removeIfLink(const std::string &path)

@@ -15,11 +15,6 @@ namespace {
 constexpr long long blockSize = 64;
 constexpr long long chunkSize = 1 << 20;
 
-bool keepsItsPlace(const EditStream::Piece &piece, long long position)
-{
-    return !piece.added && piece.offset == position;
-}
-
 // Adds the writes for bytes taken from TagLib at position: the blocks that differ from the
 // original, and whatever lies past its end.
 bool addWrites(const EditStream &stream, const EditStream::Piece &piece, long long position,
@@ -67,7 +62,7 @@ bool planSave(const EditStream &stream, int original, bool mayReplace, Plan &pla
     long long firstMoved = -1;
     long long position = 0;
     for (const EditStream::Piece &piece : stream.pieces()) {
-        if (!piece.added && !keepsItsPlace(piece, position)) {
+        if (!piece.added && !piece.keepsItsPlace(position)) {
             firstMoved = position;
             break;
         }
@@ -82,7 +77,7 @@ bool planSave(const EditStream &stream, int original, bool mayReplace, Plan &pla
         // Rewritten from the first byte TagLib changed.
         long long start = 0;
         for (const EditStream::Piece &piece : stream.pieces()) {
-            if (!keepsItsPlace(piece, start))
+            if (!piece.keepsItsPlace(start))
                 break;
             start += piece.size;
         }

@@ -18,6 +18,7 @@ ReadSource::~ReadSource() = default;
 #    include "fileio.h"
 #    include "journalview.h"
 #    include "recovery.h"
+#    include "samefile.h"
 #    include "target.h"
 
 #    include <cerrno>
@@ -61,13 +62,6 @@ bool noJournalInStateFolder(const NativePath &path)
     return place.path.empty() || !exists(place.path);
 }
 
-bool isTarget(int file, const Target &target)
-{
-    struct stat info;
-    return fstat(file, &info) == 0 && info.st_dev == target.file.st_dev
-            && info.st_ino == target.file.st_ino;
-}
-
 } // namespace
 
 ReadSource::ReadSource(const NativePath &path)
@@ -93,7 +87,7 @@ ReadSource::ReadSource(const NativePath &path)
         std::unique_ptr<Journal> journal;
         const Journal::State state = standingJournal(target, journal);
         const bool tookEffect = state != Journal::State::None;
-        if (tookEffect && isTarget(file.get(), target)
+        if (tookEffect && isOpenOn(file.get(), target.file)
             && (state == Journal::State::Live || recovery == Recovery::Blocked)) {
             m_stream = std::make_unique<JournalView>(std::move(file), std::move(journal),
                                                      path.native());

@@ -4,7 +4,7 @@
 #ifndef QUILLET_SAVE_READSOURCE_H
 #define QUILLET_SAVE_READSOURCE_H
 
-#include "textconv.h"
+#include "nativepath.h"
 
 #include <memory>
 

@@ -1,6 +1,7 @@
 #include "recovery.h"
 
 #include "fileio.h"
+#include "samefile.h"
 
 #include <cerrno>
 
@@ -11,14 +12,6 @@
 namespace quillet {
 
 namespace {
-
-// Readers hold the file for moments; a save that copies a large file, a little longer.
-constexpr int lockTimeoutMs = 20000;
-
-bool sameFile(const struct stat &a, const struct stat &b)
-{
-    return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
-}
 
 // A copy of the copy-and-rename way that nobody holds belongs to no running save.
 Recovery removeStaleCopy(const Target &target, bool mayRemove)
@@ -51,8 +44,7 @@ Recovery removeStaleCopy(const Target &target, bool mayRemove)
 bool apply(const Target &target, const Journal &journal)
 {
     const Descriptor file(open(target.path.c_str(), O_RDWR | O_NOFOLLOW | O_CLOEXEC));
-    struct stat info;
-    return file.isOpen() && fstat(file.get(), &info) == 0 && sameFile(info, target.file)
+    return file.isOpen() && isOpenOn(file.get(), target.file)
             && waitForLock(file.get(), Lock::Exclusive, lockTimeoutMs)
             && journal.applyTo(file.get());
 }
@@ -104,8 +96,7 @@ Recovery removeStale(const JournalPlace &place, Journal *journal, bool mayRemove
     return journal->remove() ? Recovery::Clean : taken;
 }
 
-Recovery recoverAt(const Target &target, const JournalPlace &place, bool mayRemove,
-                   std::unique_ptr<Journal> *complete)
+Recovery recoverAt(const Target &target, const JournalPlace &place, bool mayRemove)
 {
     std::unique_ptr<Journal> journal;
     switch (findAt(target, place, journal)) {
@@ -114,8 +105,6 @@ Recovery recoverAt(const Target &target, const JournalPlace &place, bool mayRemo
     case Journal::State::InTheWay:
         return place.beside ? Recovery::NameTaken : Recovery::Blocked;
     case Journal::State::Live:
-        if (complete)
-            *complete = std::move(journal);
         return Recovery::Busy;
     case Journal::State::Stale:
         // Incomplete, damaged, another file's or a stranger's: nothing of the file was written
@@ -134,8 +123,6 @@ Recovery recoverAt(const Target &target, const JournalPlace &place, bool mayRemo
     if (mayRemove && fileWritable(target) && journal->takeOver() && apply(target, *journal)
         && journal->remove())
         return Recovery::Clean;
-    if (complete)
-        *complete = std::move(journal);
     return Recovery::Blocked;
 }
 
@@ -152,15 +139,14 @@ JournalPlace journalInStateFolder(const Target &target)
     return journalInStateFolder(target.file.st_dev, target.file.st_ino);
 }
 
-Recovery recover(const Target &target, std::unique_ptr<Journal> *complete)
+Recovery recover(const Target &target)
 {
     const bool mayRemove = folderWritable(target);
     const Recovery copy = removeStaleCopy(target, mayRemove);
-    const Recovery beside = recoverAt(target, journalBeside(target), mayRemove, complete);
+    const Recovery beside = recoverAt(target, journalBeside(target), mayRemove);
     if (beside == Recovery::Busy || beside == Recovery::Blocked)
         return beside;
-    return worse(worse(copy, beside),
-                 recoverAt(target, journalInStateFolder(target), true, complete));
+    return worse(worse(copy, beside), recoverAt(target, journalInStateFolder(target), true));
 }
 
 Journal::State standingJournal(const Target &target, std::unique_ptr<Journal> &journal)

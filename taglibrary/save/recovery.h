@@ -20,9 +20,7 @@ enum class Recovery {
              // written), or something that is not ours has a journal's name
 };
 
-// complete, when given, receives a complete journal that stays beside the file (Busy or
-// Blocked): the file as it was is the file with the journal's records laid over it.
-Recovery recover(const Target &target, std::unique_ptr<Journal> *complete = nullptr);
+Recovery recover(const Target &target);
 
 // The journal of a save that took effect on the file and still stands (Live or Complete),
 // beside it or in the state folder; None, with journal empty, where there is none.

@@ -1,5 +1,6 @@
 #include "target.h"
 
+#include "fnv1a.h"
 #include "quillet.h"
 
 #include <cerrno>
@@ -82,9 +83,7 @@ std::string besideName(const std::string &name, const char *suffix)
     const std::size_t room = NAME_MAX - 1 - (sizeof marker - 1) - longestSuffix;
     if (name.size() <= room)
         return "." + name + marker + suffix;
-    std::uint64_t hash = 0xcbf29ce484222325ULL; // FNV-1a
-    for (const char c : name)
-        hash = (hash ^ static_cast<unsigned char>(c)) * 0x100000001b3ULL;
+    const std::uint64_t hash = fnv1a::of<unsigned char>(name);
     char hex[hashLength + 1];
     std::snprintf(hex, sizeof hex, "~%016llx", static_cast<unsigned long long>(hash));
     // Cut where a character begins: some file systems take only valid UTF-8 names.

@@ -7,6 +7,8 @@
 
 #include "check.h"
 #include "editstream.h"
+#include "fnv1a.h"
+#include "nativepath.h"
 #include "plan.h"
 #include "textconv.h"
 #include "winfileio.h"
@@ -30,9 +32,7 @@ std::wstring copyBeside(const std::wstring &path)
     const std::wstring suffix = L".quillet-copy";
     const std::size_t room = 255 - 1 - suffix.size();
     if (name.size() > room) {
-        std::uint64_t hash = 0xcbf29ce484222325ULL; // FNV-1a
-        for (const wchar_t c : name)
-            hash = (hash ^ static_cast<std::uint16_t>(c)) * 0x100000001b3ULL;
+        const std::uint64_t hash = fnv1a::of<std::uint16_t>(name);
         std::wstring hex = L"~";
         for (int shift = 60; shift >= 0; shift -= 4)
             hex += L"0123456789abcdef"[(hash >> shift) & 0xF];
