@@ -89,25 +89,47 @@ bool prepare(const tagstruct &tag, Request &request)
     return true;
 }
 
+// Each field as the record gives it, as the file shows it now, and how it is written.
+template<typename Value, typename Argument = Value> struct FieldWrite
+{
+    std::wstring tagstruct::*given;
+    std::wstring quillet::Fields::*shown;
+    Value Request::*value;
+    void (TagLib::Tag::*set)(Argument);
+};
+
+using TextWrite = FieldWrite<TagLib::String, const TagLib::String &>;
+const TextWrite textWrites[] = {
+        {&tagstruct::title, &quillet::Fields::title, &Request::title, &TagLib::Tag::setTitle},
+        {&tagstruct::artist, &quillet::Fields::artist, &Request::artist, &TagLib::Tag::setArtist},
+        {&tagstruct::album, &quillet::Fields::album, &Request::album, &TagLib::Tag::setAlbum},
+        {&tagstruct::comment, &quillet::Fields::comment, &Request::comment,
+         &TagLib::Tag::setComment},
+        {&tagstruct::genre, &quillet::Fields::genre, &Request::genre, &TagLib::Tag::setGenre},
+};
+using NumberWrite = FieldWrite<unsigned int>;
+const NumberWrite numberWrites[] = {
+        {&tagstruct::year, &quillet::Fields::year, &Request::year, &TagLib::Tag::setYear},
+        {&tagstruct::track, &quillet::Fields::track, &Request::track, &TagLib::Tag::setTrack},
+};
+
 // Only the fields the user changed are written: a field whose text is what readTag reports for
 // the file now stays as the file has it (a full date, a track total, several values).
+template<typename Write>
+void writeChanged(TagLib::Tag &fields, const quillet::Fields &now, const tagstruct &record,
+                  const Request &request, const Write &writes)
+{
+    for (const auto &field : writes) {
+        if (record.*field.given != now.*field.shown)
+            (fields.*field.set)(request.*field.value);
+    }
+}
+
 void writeChangedFields(TagLib::Tag &fields, const tagstruct &record, const Request &request)
 {
     const quillet::Fields now = quillet::fieldsOf(fields);
-    if (record.title != now.title)
-        fields.setTitle(request.title);
-    if (record.artist != now.artist)
-        fields.setArtist(request.artist);
-    if (record.album != now.album)
-        fields.setAlbum(request.album);
-    if (record.year != now.year)
-        fields.setYear(request.year);
-    if (record.comment != now.comment)
-        fields.setComment(request.comment);
-    if (record.track != now.track)
-        fields.setTrack(request.track);
-    if (record.genre != now.genre)
-        fields.setGenre(request.genre);
+    writeChanged(fields, now, record, request, textWrites);
+    writeChanged(fields, now, record, request, numberWrites);
 }
 
 // True when bytes are the cover readTag reports: the editor hands back what it read, which is

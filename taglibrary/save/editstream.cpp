@@ -26,31 +26,21 @@ long long countOf(BlockSize count)
 } // namespace
 
 EditStream::EditStream(int fd, long long size, std::string name)
-    : m_fd(fd)
-    , m_name(std::move(name))
-    , m_originalSize(std::max(size, 0LL))
-    , m_size(m_originalSize)
+    : PositionedStream(std::move(name), std::max(size, 0LL))
+    , m_fd(fd)
+    , m_originalSize(m_size)
 {
     if (m_originalSize > 0)
         m_pieces.push_back({0, m_originalSize, false});
 }
 
-TagLib::FileName EditStream::name() const
-{
-    return m_name.c_str();
-}
-
 TagLib::ByteVector EditStream::readBlock(BlockSize length)
 {
-    if (m_position >= m_size || length == 0)
-        return TagLib::ByteVector();
-    // A ByteVector counts its bytes in an unsigned int; a hostile atom size can ask for more.
-    const long long count = std::min<long long>(
-            {static_cast<long long>(std::min<BlockSize>(length, UINT_MAX)), m_size - m_position});
-    TagLib::ByteVector block(static_cast<unsigned int>(count), '\0');
-    char *out = block.data();
+    TagLib::ByteVector block = blockFor(length);
+    const long long count = block.size();
     long long done = 0;
     long long pieceStart = 0;
+    char *out = block.data();
     for (const Piece &piece : m_pieces) {
         const long long pieceEnd = pieceStart + piece.size;
         const long long at = m_position + done;
@@ -100,35 +90,6 @@ void EditStream::removeBlock(BlockOffset start, BlockSize length)
     if (at >= 0 && at < m_size)
         replace(at, std::min(countOf(length), m_size - at), nullptr, 0);
     m_position = m_size;
-}
-
-long long seekTarget(long long position, long long size, StreamOffset offset,
-                     TagLib::IOStream::Position p)
-{
-    long long base = 0;
-    if (p == TagLib::IOStream::Current)
-        base = position;
-    else if (p == TagLib::IOStream::End)
-        base = size;
-    long long target;
-    if (__builtin_add_overflow(base, static_cast<long long>(offset), &target) || target < 0)
-        return position;
-    return target;
-}
-
-void EditStream::seek(StreamOffset offset, Position p)
-{
-    m_position = seekTarget(m_position, m_size, offset, p);
-}
-
-StreamOffset EditStream::tell() const
-{
-    return static_cast<StreamOffset>(m_position);
-}
-
-StreamOffset EditStream::length()
-{
-    return static_cast<StreamOffset>(m_size);
 }
 
 void EditStream::truncate(StreamOffset length)

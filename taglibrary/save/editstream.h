@@ -8,18 +8,11 @@
 #include <string>
 #include <vector>
 
-#include "taglibcompat.h"
-
-#include <taglib/tiostream.h>
+#include "positionedstream.h"
 
 namespace quillet {
 
-// Where a seek by offset from p leads, for a stream at position holding size bytes. Like fseek,
-// a seek before the start (or past any representable offset) moves nothing: position again.
-long long seekTarget(long long position, long long size, StreamOffset offset,
-                     TagLib::IOStream::Position p);
-
-class EditStream : public TagLib::IOStream
+class EditStream : public PositionedStream
 {
 public:
     struct Piece
@@ -36,18 +29,12 @@ public:
     // the stream under name, whose extension chooses the file class.
     EditStream(int fd, long long size, std::string name);
 
-    TagLib::FileName name() const override;
     TagLib::ByteVector readBlock(BlockSize length) override;
     void writeBlock(const TagLib::ByteVector &data) override;
     void insert(const TagLib::ByteVector &data, BlockOffset start = 0,
                 BlockSize replace = 0) override;
     void removeBlock(BlockOffset start = 0, BlockSize length = 0) override;
     bool readOnly() const override { return false; }
-    bool isOpen() const override { return true; }
-    void seek(StreamOffset offset, Position p = Beginning) override;
-    void clear() override { }
-    StreamOffset tell() const override;
-    StreamOffset length() override;
     void truncate(StreamOffset length) override;
 
     // The new content: pieces in order, their bytes at offset in the original file or in
@@ -70,12 +57,9 @@ private:
     long long readOriginal(long long offset, char *out, long long count);
 
     int m_fd;
-    std::string m_name;
     long long m_originalSize;
     std::vector<Piece> m_pieces;
     std::string m_added;
-    long long m_size;
-    long long m_position = 0;
     bool m_readFailed = false;
 
     // TagLib reads in small blocks; a window of the original saves a system call for each.

@@ -99,20 +99,14 @@ bool writeAt(int fd, const char *data, long long count, long long offset)
 {
     if (count > 0 && injected(Operation::Write))
         return false;
-    while (count > 0) {
-        const ssize_t written
-                = pwrite(fd, data, static_cast<std::size_t>(count), static_cast<off_t>(offset));
-        if (written < 0 && errno == EINTR)
-            continue;
-        if (written == 0)
-            return failWith(ENOSPC); // the device took nothing
-        if (written < 0)
-            return false;
-        data += written;
-        count -= written;
-        offset += written;
-    }
-    return true;
+    return writeWhole(data, count, offset, [fd](const char *bytes, long long size, long long at) {
+        for (;;) {
+            const ssize_t written
+                    = pwrite(fd, bytes, static_cast<std::size_t>(size), static_cast<off_t>(at));
+            if (written >= 0 || errno != EINTR)
+                return static_cast<long long>(written);
+        }
+    });
 }
 
 bool copyRange(int from, long long fromOffset, int to, long long toOffset, long long count)

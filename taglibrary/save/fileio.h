@@ -33,6 +33,25 @@ private:
     int m_fd;
 };
 
+// Writes count bytes at offset through writeSome(bytes, count, offset), which writes some of
+// them and says how many (-1, errno set, when it failed): the loop every platform's writeAt runs.
+// A device that takes nothing is full.
+template<typename WriteSome>
+bool writeWhole(const char *data, long long count, long long offset, WriteSome writeSome)
+{
+    while (count > 0) {
+        const long long written = writeSome(data, count, offset);
+        if (written < 0)
+            return false;
+        if (written == 0)
+            return failWith(ENOSPC);
+        data += written;
+        count -= written;
+        offset += written;
+    }
+    return true;
+}
+
 // Reads count bytes at offset; fewer only at the end of the file or on an error.
 long long readAt(int fd, char *out, long long count, long long offset);
 // Writes all count bytes at offset; false on any failure (a full disk, a size limit).

@@ -29,28 +29,19 @@ long long existingSize(int file, const Journal &journal)
 } // namespace
 
 JournalView::JournalView(Descriptor file, std::unique_ptr<Journal> journal, std::string name)
-    : m_file(std::move(file))
+    : PositionedStream(std::move(name), existingSize(file.get(), *journal))
+    , m_file(std::move(file))
     , m_journal(std::move(journal))
-    , m_name(std::move(name))
-    , m_size(existingSize(m_file.get(), *m_journal))
 { }
-
-TagLib::FileName JournalView::name() const
-{
-    return m_name.c_str();
-}
 
 TagLib::ByteVector JournalView::readBlock(BlockSize length)
 {
-    if (m_position >= m_size || length == 0)
-        return TagLib::ByteVector();
-    // A ByteVector counts its bytes in an unsigned int; a hostile size field can ask for more.
-    const long long count = std::min<long long>(
-            static_cast<long long>(std::min<BlockSize>(length, UINT_MAX)), m_size - m_position);
-    TagLib::ByteVector block(static_cast<unsigned int>(count), '\0');
+    TagLib::ByteVector block = blockFor(length);
+    if (block.isEmpty())
+        return block;
     char *out = block.data();
     long long at = m_position;
-    const long long end = m_position + count;
+    const long long end = m_position + block.size();
     // Records are in ascending order: the file's bytes between them, the journal's within.
     bool ok = true;
     for (const Journal::Record &record : m_journal->records()) {
@@ -78,21 +69,6 @@ TagLib::ByteVector JournalView::readBlock(BlockSize length)
     block.resize(static_cast<unsigned int>(at - m_position));
     m_position = at;
     return block;
-}
-
-void JournalView::seek(StreamOffset offset, Position p)
-{
-    m_position = seekTarget(m_position, m_size, offset, p);
-}
-
-StreamOffset JournalView::tell() const
-{
-    return static_cast<StreamOffset>(m_position);
-}
-
-StreamOffset JournalView::length()
-{
-    return static_cast<StreamOffset>(m_size);
 }
 
 } // namespace quillet

@@ -110,19 +110,17 @@ long long readAt(int fd, char *out, long long count, long long offset)
 
 bool writeAt(int fd, const char *data, long long count, long long offset)
 {
-    while (count > 0) {
-        OVERLAPPED position = at(offset);
-        DWORD written = 0;
-        const auto chunk = static_cast<DWORD>(std::min(count, largestTransfer));
-        if (!WriteFile(handleOf(fd), data, chunk, &written, &position))
-            return failed();
-        if (written == 0)
-            return false;
-        data += written;
-        count -= written;
-        offset += written;
-    }
-    return true;
+    return writeWhole(data, count, offset,
+                      [fd](const char *bytes, long long size, long long where) {
+                          OVERLAPPED position = at(where);
+                          DWORD written = 0;
+                          const auto chunk = static_cast<DWORD>(std::min(size, largestTransfer));
+                          if (!WriteFile(handleOf(fd), bytes, chunk, &written, &position)) {
+                              failed();
+                              return -1LL;
+                          }
+                          return static_cast<long long>(written);
+                      });
 }
 
 bool copyRange(int from, long long fromOffset, int to, long long toOffset, long long count)
