@@ -92,7 +92,8 @@ QString existingName(const QString &path)
     const QString wanted = fromFilesystemPath(given.filename());
     for (fs::directory_iterator it(given.parent_path(), error), end; !error && it != end;
          it.increment(error)) {
-        const std::string &name = it->path().filename().native();
+        // A copy: filename() is a temporary, and native() a reference into it.
+        const std::string name = it->path().filename().native();
         if (QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size())) != wanted)
             continue;
         if (!found.isEmpty())

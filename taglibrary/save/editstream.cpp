@@ -38,6 +38,8 @@ TagLib::ByteVector EditStream::readBlock(BlockSize length)
 {
     TagLib::ByteVector block = blockFor(length);
     const long long count = block.size();
+    if (count == 0)
+        return block;
     long long done = 0;
     long long pieceStart = 0;
     char *out = block.data();
