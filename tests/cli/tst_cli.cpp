@@ -13,6 +13,7 @@
 
 #include <cstdio>
 
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <taglib/fileref.h>
@@ -389,17 +390,33 @@ void TestCli::undecodableName()
     const QByteArray name = QFile::encodeName(dir->path()) + "/caf\xe9.mp3";
     const QString copy = copyFixture(*dir, QStringLiteral("tone.mp3"));
     QCOMPARE(std::rename(QFile::encodeName(copy).constData(), name.constData()), 0);
-    const ProgramRun set = quillet({QStringLiteral("set"), QStringLiteral("--title"),
-                                    QStringLiteral("Nouveau"), dir->path()});
+    const QString image = dir->filePath(QStringLiteral("cover.jpg"));
+    QVERIFY(writeAll(image, jpeg));
+    const ProgramRun set
+            = quillet({QStringLiteral("set"), QStringLiteral("--title"), QStringLiteral("Nouveau"),
+                       QStringLiteral("--cover"), image, dir->path()});
     QCOMPARE(set.err, QByteArray());
     QCOMPARE(set.exitCode, 0);
     QCOMPARE(TagLib::FileRef(name.constData()).tag()->title(), TagLib::String("Nouveau"));
     // The shell makes the byte: a QProcess argument could not carry it.
-    const ProgramRun show = runProgram(
-            QStringLiteral("/bin/sh"),
-            {QStringLiteral("-c"), QStringLiteral("exec \"$0\" show \"$(printf %b \"$1\")\""),
-             QStringLiteral(QUILLET_PROGRAM), dir->path() + QStringLiteral("/caf\\0351.mp3")});
-    QVERIFY(show.out.startsWith(name + "\n  title    Nouveau\n"));
+    const auto run = [&](const QString &command, const QString &out) {
+        return runProgram(QStringLiteral("/bin/sh"),
+                          {QStringLiteral("-c"),
+                           QStringLiteral("exec \"$0\" %1 \"$(printf %b \"$1\")\" "
+                                          "${2:+\"$(printf %b \"$2\")\"}")
+                                   .arg(command),
+                           QStringLiteral(QUILLET_PROGRAM),
+                           dir->path() + QStringLiteral("/caf\\0351.mp3"), out});
+    };
+    QVERIFY(run(QStringLiteral("show"), QString()).out.startsWith(name + "\n  title    Nouveau\n"));
+    // The cover is written under the very name given, its byte kept.
+    const QByteArray out = QFile::encodeName(dir->path()) + "/\xe9.jpg";
+    QCOMPARE(run(QStringLiteral("cover"), dir->path() + QStringLiteral("/\\0351.jpg")).exitCode, 0);
+    QFile written;
+    const int fd = ::open(out.constData(), O_RDONLY);
+    QVERIFY(fd >= 0 && written.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle));
+    QCOMPARE(written.readAll(), jpeg);
+    QCOMPARE(::unlink(out.constData()), 0);
     QCOMPARE(::unlink(name.constData()), 0);
 }
 
