@@ -2,9 +2,12 @@
 #include "filerenamer.h"
 #include "renameplan.h"
 #include "testsupport.h"
+#include "widetext.h"
 
 #include <QDir>
 #include <QTest>
+
+#include <cstdio>
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -36,6 +39,7 @@ private slots:
     void fieldsFrom_data();
     void fieldsFrom();
     void plannedAndUndone();
+    void undecodableName();
     void runningSaveRefused_data();
     void runningSaveRefused();
 };
@@ -154,6 +158,24 @@ void TestNamePattern::plannedAndUndone()
     QCOMPARE(undoRename(done), 0);
     QCOMPARE(testsupport::entriesUnder(dir.path()),
              QStringList({"a.mp3", "b.mp3", "c.mp3", "taken.mp3"}));
+}
+
+void TestNamePattern::undecodableName()
+{
+    // A Latin-1 name: its byte crosses as U+DCE9 and must reach the system as that byte again.
+    QTemporaryDir dir;
+    const QByteArray bytes = QFile::encodeName(dir.path()) + "/caf\xe9.mp3";
+    const QString copy = testsupport::copyFixture(dir, QStringLiteral("tone.mp3"));
+    QCOMPARE(std::rename(QFile::encodeName(copy).constData(), bytes.constData()), 0);
+    NamePattern pattern;
+    QString error;
+    QVERIFY(pattern.parse(QStringLiteral("%title%"), &error));
+    const QString path = fromNativeName(bytes);
+    QVERIFY(!pattern.fieldsFrom(path, &error));
+    QCOMPARE(error, QStringLiteral("the name holds bytes that are not UTF-8"));
+    RenameDone done;
+    QCOMPARE(renameFile(path, pattern.pathFor(path, texts({"title=Café"}), &error), &done), 0);
+    QCOMPARE(testsupport::entriesUnder(dir.path()), QStringList {"Café.mp3"});
 }
 
 void TestNamePattern::runningSaveRefused_data()
