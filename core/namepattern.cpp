@@ -196,6 +196,8 @@ void NamePattern::buildExpression()
         }
     }
     m_expression.setPattern(QRegularExpression::anchoredPattern(expression));
+    // Compiled here, once, not by the first of the threads that match names at once.
+    m_expression.optimize();
 }
 
 std::optional<QList<FieldValue>> NamePattern::fieldsFrom(const QString &path, QString *error) const
