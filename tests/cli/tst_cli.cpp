@@ -94,6 +94,7 @@ private slots:
     void setDryRunWritesNothing();
     void setCover_data();
     void setCover();
+    void renameAndFieldsFromNames();
 
     void cover_data();
     void cover();
@@ -309,6 +310,41 @@ void TestCli::setCover()
              qPrintable(centre.name()));
 }
 
+void TestCli::renameAndFieldsFromNames()
+{
+    const QString folder = dir->filePath(QStringLiteral("in"));
+    QVERIFY(QDir().mkpath(folder));
+    const QStringList titles = {"Same", "Same", "Kept: yes"};
+    for (int i = 0; i < titles.size(); ++i)
+        tagFile(copyFixture(*dir, "tone.mp3", QStringLiteral("in/%1.mp3").arg(QChar('a' + i))),
+                titles[i]);
+    const QStringList rename = {QStringLiteral("rename"), QStringLiteral("--pattern"),
+                                QStringLiteral("%album%/%track:2% - %title%"), folder};
+    const ProgramRun dry = quillet(rename + QStringList {QStringLiteral("--dry-run")});
+    QCOMPARE(QString::fromUtf8(dry.out),
+             QStringLiteral("%1/c.mp3 → %1/Album/07 - Kept_ yes.mp3\n").arg(folder));
+    QCOMPARE(dry.exitCode, 1);
+    const ProgramRun run = quillet(rename);
+    QCOMPARE(run.exitCode, 1);
+    QCOMPARE(QString::fromUtf8(run.err),
+             QStringLiteral("%1/a.mp3: another file would get the same name\n"
+                            "%1/b.mp3: another file would get the same name\n")
+                     .arg(folder));
+    QCOMPARE(entriesUnder(folder),
+             QStringList({"Album", "Album/07 - Kept_ yes.mp3", "a.mp3", "b.mp3"}));
+
+    const QString named = folder + QStringLiteral("/Album/07 - Kept_ yes.mp3");
+    const ProgramRun set = quillet({QStringLiteral("set"), QStringLiteral("--from-name"),
+                                    QStringLiteral("%album%/%track% - %title%"), named,
+                                    folder + QStringLiteral("/a.mp3")});
+    QCOMPARE(set.exitCode, 1);
+    QCOMPARE(QString::fromUtf8(set.err),
+             folder + QStringLiteral("/a.mp3: the name does not match the pattern\n"));
+    const ReadResult read = testsupport::read(named);
+    QCOMPARE(fromWide(read.tag.title), QStringLiteral("Kept_ yes"));
+    QCOMPARE(fromWide(read.tag.artist), QStringLiteral("Artist"));
+}
+
 void TestCli::cover_data()
 {
     QTest::addColumn<bool>("toStandardOutput");
@@ -431,6 +467,9 @@ void TestCli::usageError_data()
     QTest::newRow("year not a number") << QStringList {"set", "--year", "MMI", "FILE"};
     QTest::newRow("no jobs") << QStringList {"set", "--jobs", "0", "--title", "T", "FILE"};
     QTest::newRow("cover without OUT") << QStringList {"cover", "FILE"};
+    QTest::newRow("unknown placeholder") << QStringList {"rename", "--pattern", "%name%", "FILE"};
+    QTest::newRow("set twice") << QStringList {"set", "--title=T", "--from-name", "%title%",
+                                               "FILE"};
 }
 
 void TestCli::usageError()
