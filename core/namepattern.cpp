@@ -38,16 +38,29 @@ QString trimmedName(const QString &name)
     return name.mid(begin, end - begin);
 }
 
-// At most bytes bytes of the name, cut where a character begins.
+// The length of the character at i: two for a surrogate pair, else one.
+qsizetype charLength(const QString &text, qsizetype i)
+{
+    return text[i].isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate() ? 2 : 1;
+}
+
+// At most bytes bytes of the name, cut where a character begins. Counted per character: a byte
+// of a name that is not UTF-8 is a character of its own, though it may look like the middle of
+// one.
 QString cutTo(const QString &name, qsizetype bytes)
 {
-    const QByteArray native = nativeName(name);
-    if (native.size() <= bytes)
+    if (nativeName(name).size() <= bytes)
         return name;
-    qsizetype cut = qMax<qsizetype>(bytes, 0);
-    while (cut > 0 && (static_cast<unsigned char>(native[cut]) & 0xC0) == 0x80)
-        --cut;
-    return trimmedName(fromNativeName(native.left(cut)));
+    qsizetype used = 0;
+    qsizetype cut = 0;
+    while (cut < name.size()) {
+        const qsizetype length = charLength(name, cut);
+        used += nativeName(name.mid(cut, length)).size();
+        if (used > bytes)
+            break;
+        cut += length;
+    }
+    return trimmedName(name.left(cut));
 }
 
 // The extension of a file name, its dot included; none for a hidden file's leading dot.
@@ -146,9 +159,11 @@ QString NamePattern::fill(const Part &part, const FieldTexts &values) const
     if (!part.field)
         return part.literal;
     QString value = values[*part.field];
-    for (QChar &c : value) {
-        if (isForbidden(c))
-            c = QLatin1Char('_');
+    // A lone surrogate (a broken tag) is no character: as a name it would become a stray byte,
+    // or spoil the bytes of the whole path.
+    for (qsizetype i = 0; i < value.size(); i += charLength(value, i)) {
+        if (isForbidden(value[i]) || (charLength(value, i) == 1 && value[i].isSurrogate()))
+            value[i] = QLatin1Char('_');
     }
     value = trimmedName(value);
     if (value.isEmpty())

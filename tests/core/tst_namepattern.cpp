@@ -65,6 +65,14 @@ void TestNamePattern::pathFor_data()
     // 251 bytes leave room for ".mp3"; a two-byte character is never cut in half.
     QTest::newRow("255 bytes") << "%title%" << QStringList {"title=" + e200}
                                << "/m/" + e200.left(125) + ".mp3";
+    // A byte of a name that is not UTF-8 (U+DCB0: 0xB0) is a whole character, never cut into.
+    QTest::newRow("255 bytes, not UTF-8")
+            << "%title%" + QString(15, QChar(0xDCB0)) << QStringList {"title=" + QString(240, u'x')}
+            << "/m/" + QString(240, u'x') + QString(11, QChar(0xDCB0)) + ".mp3";
+    QTest::newRow("lone surrogates") << "%title%"
+                                     << QStringList {QString::fromUtf16(u"title=a\xDCE9"
+                                                                        u"b\xD800")}
+                                     << "/m/a_b_.mp3";
     QTest::newRow("unknown") << "%titel% x" << QStringList() << "unknown placeholder %titel%";
     QTest::newRow("padded text") << "%title:2%" << QStringList() << "unknown placeholder %title:2%";
     QTest::newRow("empty folder") << "%artist%//%title%" << QStringList()
