@@ -3,6 +3,7 @@
 #include "filerenamer.h"
 #include "widetext.h"
 
+#include <QDir>
 #include <QHash>
 
 #include <cerrno>
@@ -22,6 +23,12 @@ bool takenByOther(const QString &from, const QString &to)
             || source.st_ino != target.st_ino;
 }
 
+// One key however the folder was spelt: "d/x.mp3" and "./d/x.mp3" are one name.
+QString nameKey(const QString &path)
+{
+    return QDir::cleanPath(QDir::current().absoluteFilePath(path));
+}
+
 } // namespace
 
 QList<RenameRow> planRenames(const NamePattern &pattern, const QList<FileFields> &files)
@@ -33,13 +40,13 @@ QList<RenameRow> planRenames(const NamePattern &pattern, const QList<FileFields>
         RenameRow row {file.path, QString(), QString()};
         row.to = pattern.pathFor(file.path, file.texts, &row.error);
         if (row.error.isEmpty())
-            ++named[row.to];
+            ++named[nameKey(row.to)];
         rows.append(row);
     }
     for (RenameRow &row : rows) {
         if (!row.renames())
             continue;
-        if (named.value(row.to) > 1)
+        if (named.value(nameKey(row.to)) > 1)
             row.error = QStringLiteral("another file would get the same name");
         else if (takenByOther(row.from, row.to))
             row.error = renameFailure(EEXIST);
