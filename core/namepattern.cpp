@@ -15,7 +15,9 @@ constexpr int widestPadding = 9;
 
 bool isPlaceholderChar(QChar c)
 {
+    // Capitals too: "%Title%" is a misspelt placeholder, refused, not a name's literal text.
     return (c >= QLatin1Char('a') && c <= QLatin1Char('z'))
+            || (c >= QLatin1Char('A') && c <= QLatin1Char('Z'))
             || (c >= QLatin1Char('0') && c <= QLatin1Char('9')) || c == QLatin1Char(':');
 }
 

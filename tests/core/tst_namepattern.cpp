@@ -73,6 +73,7 @@ void TestNamePattern::pathFor_data()
             << "%title%" << QStringList {QString::fromUtf16(u"title=a\xDCE9_b\xD800")}
             << "/m/a__b_.mp3";
     QTest::newRow("unknown") << "%titel% x" << QStringList() << "unknown placeholder %titel%";
+    QTest::newRow("capitals") << "%Title%" << QStringList() << "unknown placeholder %Title%";
     QTest::newRow("padded text") << "%title:2%" << QStringList() << "unknown placeholder %title:2%";
     QTest::newRow("empty folder") << "%artist%//%title%" << QStringList()
                                   << "the pattern has an empty folder or file name";
