@@ -76,6 +76,13 @@ void BackgroundBatch::cancel()
         m_control->runner->cancel();
 }
 
+void BackgroundBatch::abandon()
+{
+    cancel();
+    ++m_task;
+    m_running = false;
+}
+
 void BackgroundBatch::post(quint64 task, const std::function<void()> &report)
 {
     QMetaObject::invokeMethod(

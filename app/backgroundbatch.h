@@ -29,6 +29,8 @@ public:
     void start(const Prepare &prepare, const BatchRunner::Work &work, int jobs);
     // No index is begun after this; those running finish and are still reported.
     void cancel();
+    // As cancel(), and nothing more of the task is reported, finished() neither.
+    void abandon();
     bool isRunning() const { return m_running; }
 
 signals:

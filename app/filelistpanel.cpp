@@ -19,6 +19,10 @@ namespace {
 // for the disk or a core.
 constexpr int fileJobs = 2;
 
+// As in a spreadsheet.
+constexpr QAbstractItemView::EditTriggers editTriggers
+        = QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed;
+
 const TagField &trackField()
 {
     return *std::find_if(tagFields.begin(), tagFields.end(), [](const TagField &field) {
@@ -78,7 +82,7 @@ void FileListPanel::createView()
     m_view->setModel(m_proxy);
     m_view->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_view->setSelectionMode(QAbstractItemView::ExtendedSelection);
-    m_view->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed);
+    m_view->setEditTriggers(editTriggers);
     m_view->setWordWrap(false);
     m_view->verticalHeader()->hide();
     // Rows as read, in the order of their paths, until the user sorts by a column.
@@ -109,7 +113,7 @@ void FileListPanel::createContextMenu()
     remove->setShortcutContext(Qt::WidgetShortcut);
     m_view->addAction(remove);
     connect(remove, &QAction::triggered, this, [this] {
-        if (!selectedRows().isEmpty())
+        if (!isSaving() && !selectedRows().isEmpty())
             emit removeRequested(selectedRows());
     });
     m_view->setContextMenuPolicy(Qt::CustomContextMenu);
@@ -165,6 +169,18 @@ void FileListPanel::numberTracks()
 void FileListPanel::removeRows(const QList<int> &rows)
 {
     m_model->remove(rows);
+}
+
+void FileListPanel::clear()
+{
+    const bool busy = isBusy();
+    m_reading.abandon();
+    m_saving.abandon();
+    m_read.reset();
+    m_saved.reset();
+    m_model->clear();
+    if (busy)
+        emit busyChanged(false);
 }
 
 void FileListPanel::cancel()
@@ -249,6 +265,8 @@ void FileListPanel::save(const QList<int> &rows)
     m_saved = saving;
     m_failed = 0;
     m_total = qsizetype(saving->jobs.size());
+    // The rows stay as they are until their files are saved and read again.
+    m_view->setEditTriggers(QAbstractItemView::NoEditTriggers);
     emit busyChanged(true);
     emit progress(0, m_total);
     const auto prepare = [saving] { return qsizetype(saving->jobs.size()); };
@@ -286,6 +304,7 @@ void FileListPanel::rowsSaved(qsizetype from, qsizetype to)
 void FileListPanel::savingFinished(qsizetype done)
 {
     m_saved.reset();
+    m_view->setEditTriggers(editTriggers);
     emit busyChanged(false);
     const qsizetype unsaved = m_total - done + m_failed;
     if (m_failed > 0)

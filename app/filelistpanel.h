@@ -50,6 +50,10 @@ public:
     // are selected.
     void numberTracks();
     void removeRows(const QList<int> &rows);
+    // Empties the list; files still being read are dropped.
+    void clear();
+    // The list's context menu, built by createContextMenu(): for more actions on the selection.
+    QMenu *contextMenu() const { return m_menu; }
 
 signals:
     void selectionChanged();

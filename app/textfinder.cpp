@@ -366,8 +366,7 @@ void TextFinder::hideList()
 {
     if (!listShown())
         return;
-    fileList->cancel();
-    fileList->model()->clear();
+    fileList->clear();
     fileList->hide();
     for (const TagField &tagField : tagFields) {
         field(tagField)->setPlaceholderText(QString());
