@@ -178,6 +178,7 @@ void FileListPanel::clear()
     m_saving.abandon();
     m_read.reset();
     m_saved.reset();
+    m_showTimer.stop();
     m_model->clear();
     if (busy)
         emit busyChanged(false);
@@ -191,6 +192,9 @@ void FileListPanel::cancel()
 
 void FileListPanel::createReading()
 {
+    m_showTimer.setSingleShot(true);
+    m_showTimer.setInterval(100);
+    connect(&m_showTimer, &QTimer::timeout, this, &FileListPanel::showRowsRead);
     connect(&m_reading, &BackgroundBatch::counted, this, [this](qsizetype count) {
         m_total = count;
         emit progress(0, count);
@@ -207,6 +211,9 @@ void FileListPanel::open(const QStringList &arguments)
     reading->arguments = arguments;
     m_read = reading;
     m_total = 0;
+    m_readTo = 0;
+    m_shown = 0;
+    m_showTimer.stop();
     emit busyChanged(true);
     emit progress(0, 0);
     const auto prepare = [reading] {
@@ -227,15 +234,29 @@ void FileListPanel::open(const QStringList &arguments)
     m_reading.start(prepare, work, fileJobs);
 }
 
-void FileListPanel::rowsRead(qsizetype from, qsizetype to)
+void FileListPanel::rowsRead(qsizetype, qsizetype to)
 {
-    m_model->append(m_read->entries, std::size_t(from), std::size_t(to));
-    emit progress(to, m_total);
-    emit status(tr("%1 of %2 files read").arg(to).arg(m_total), QString());
+    m_readTo = to;
+    // The first rows at once, the next ones once the timer has run out.
+    if (!m_showTimer.isActive())
+        showRowsRead();
+}
+
+void FileListPanel::showRowsRead()
+{
+    if (!m_read || m_readTo == m_shown)
+        return;
+    m_model->append(m_read->entries, std::size_t(m_shown), std::size_t(m_readTo));
+    m_shown = m_readTo;
+    emit progress(m_shown, m_total);
+    emit status(tr("%1 of %2 files read").arg(m_shown).arg(m_total), QString());
+    m_showTimer.start();
 }
 
 void FileListPanel::readingFinished(qsizetype done)
 {
+    showRowsRead();
+    m_showTimer.stop();
     const auto unread
             = std::count_if(m_read->entries.begin(), m_read->entries.begin() + done,
                             [](const FileEntry &entry) { return !entry.problem.isEmpty(); });

@@ -9,6 +9,7 @@
 #include <QDockWidget>
 #include <QList>
 #include <QStringList>
+#include <QTimer>
 
 #include <memory>
 #include <vector>
@@ -72,6 +73,7 @@ private:
     void createSaving();
     void showContextMenu(const QPoint &pos);
     void rowsRead(qsizetype from, qsizetype to);
+    void showRowsRead();
     void readingFinished(qsizetype done);
     void rowsSaved(qsizetype from, qsizetype to);
     void savingFinished(qsizetype done);
@@ -89,6 +91,10 @@ private:
     std::shared_ptr<Reading> m_read;
     std::shared_ptr<Saving> m_saved;
     qsizetype m_total = 0;
+    qsizetype m_readTo = 0; // the files read so far
+    qsizetype m_shown = 0; // the files read that are rows
+    // New rows and the count are shown at most this often: each time costs the window a layout.
+    QTimer m_showTimer;
     int m_failed = 0;
 };
 
