@@ -215,7 +215,6 @@ void FileListPanel::open(const QStringList &arguments)
     m_shown = 0;
     m_showTimer.stop();
     emit busyChanged(true);
-    emit progress(0, 0);
     const auto prepare = [reading] {
         reading->items = collectFiles(reading->arguments);
         reading->entries.resize(std::size_t(reading->items.size()));

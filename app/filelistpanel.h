@@ -59,7 +59,7 @@ public:
 signals:
     void selectionChanged();
     void status(const QString &message, const QString &reason);
-    // done of total files; total is 0 while it is not known yet.
+    // done of total files, once the total is known.
     void progress(qsizetype done, qsizetype total);
     void busyChanged(bool busy);
     void saveFinished(int failed);

@@ -267,7 +267,8 @@ void MainWindow::createProgress()
 
 void MainWindow::showProgress(qsizetype done, qsizetype total)
 {
-    // Without a total yet, the bar shows that work goes on.
-    progressBar->setRange(0, int(total));
+    // Never an empty range: the bar's busy animation would keep repainting the window, a cost
+    // the GUI thread pays while the files are read.
+    progressBar->setRange(0, int(qMax<qsizetype>(total, 1)));
     progressBar->setValue(int(done));
 }
