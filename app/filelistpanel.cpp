@@ -196,7 +196,7 @@ void FileListPanel::createReading()
     m_showTimer.setInterval(100);
     connect(&m_showTimer, &QTimer::timeout, this, &FileListPanel::showRowsRead);
     connect(&m_reading, &BackgroundBatch::counted, this, [this](qsizetype count) {
-        m_total = count;
+        m_readTotal = count;
         emit progress(0, count);
     });
     connect(&m_reading, &BackgroundBatch::delivered, this, &FileListPanel::rowsRead);
@@ -210,11 +210,10 @@ void FileListPanel::open(const QStringList &arguments)
     auto reading = std::make_shared<Reading>();
     reading->arguments = arguments;
     m_read = reading;
-    m_total = 0;
+    m_readTotal = 0;
     m_readTo = 0;
     m_shown = 0;
     m_showTimer.stop();
-    emit busyChanged(true);
     const auto prepare = [reading] {
         reading->items = collectFiles(reading->arguments);
         reading->entries.resize(std::size_t(reading->items.size()));
@@ -231,6 +230,7 @@ void FileListPanel::open(const QStringList &arguments)
         }
     };
     m_reading.start(prepare, work, fileJobs);
+    emit busyChanged(true);
 }
 
 void FileListPanel::rowsRead(qsizetype, qsizetype to)
@@ -247,8 +247,8 @@ void FileListPanel::showRowsRead()
         return;
     m_model->append(m_read->entries, std::size_t(m_shown), std::size_t(m_readTo));
     m_shown = m_readTo;
-    emit progress(m_shown, m_total);
-    emit status(tr("%1 of %2 files read").arg(m_shown).arg(m_total), QString());
+    emit progress(m_shown, m_readTotal);
+    emit status(tr("%1 of %2 files read").arg(m_shown).arg(m_readTotal), QString());
     m_showTimer.start();
 }
 
@@ -260,11 +260,16 @@ void FileListPanel::readingFinished(qsizetype done)
             = std::count_if(m_read->entries.begin(), m_read->entries.begin() + done,
                             [](const FileEntry &entry) { return !entry.problem.isEmpty(); });
     m_read.reset();
-    emit busyChanged(false);
+    emit busyChanged(isBusy());
+    const QString reason = unread == 0
+            ? QString()
+            : tr("%1 of %2 files could not be read").arg(unread).arg(done);
     // As one file that cannot be read still opens: the rows say why.
-    emit status(tr("Load tag OK"),
-                unread == 0 ? QString()
-                            : tr("%1 of %2 files could not be read").arg(unread).arg(done));
+    if (done < m_readTotal)
+        emit status(tr("Reading cancelled: %1 of %2 files read").arg(done).arg(m_readTotal),
+                    reason);
+    else
+        emit status(tr("Load tag OK"), reason);
 }
 
 void FileListPanel::createSaving()
@@ -284,11 +289,9 @@ void FileListPanel::save(const QList<int> &rows)
     saving->results.resize(saving->jobs.size());
     m_saved = saving;
     m_failed = 0;
-    m_total = qsizetype(saving->jobs.size());
+    m_saveTotal = qsizetype(saving->jobs.size());
     // The rows stay as they are until their files are saved and read again.
     m_view->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    emit busyChanged(true);
-    emit progress(0, m_total);
     const auto prepare = [saving] { return qsizetype(saving->jobs.size()); };
     const auto work = [saving](qsizetype i) {
         const Saving::Job &job = saving->jobs[std::size_t(i)];
@@ -302,6 +305,8 @@ void FileListPanel::save(const QList<int> &rows)
             result.entry = FileEntry::read(job.path);
     };
     m_saving.start(prepare, work, fileJobs);
+    emit busyChanged(true);
+    emit progress(0, m_saveTotal);
 }
 
 void FileListPanel::rowsSaved(qsizetype from, qsizetype to)
@@ -318,21 +323,24 @@ void FileListPanel::rowsSaved(qsizetype from, qsizetype to)
         }
         result = Saving::Result();
     }
-    emit progress(to, m_total);
+    emit progress(to, m_saveTotal);
 }
 
 void FileListPanel::savingFinished(qsizetype done)
 {
     m_saved.reset();
     m_view->setEditTriggers(editTriggers);
-    emit busyChanged(false);
-    const qsizetype unsaved = m_total - done + m_failed;
+    emit busyChanged(isBusy());
+    const qsizetype unsaved = m_saveTotal - done + m_failed;
     if (m_failed > 0)
-        emit status(
-                tr("Save error %1: %2 of %3 files not saved").arg(-1).arg(m_failed).arg(m_total),
-                tr("the rows of the files not saved say why"));
-    else if (done < m_total)
-        emit status(tr("Save cancelled: %1 of %2 files saved").arg(done).arg(m_total), QString());
+        emit status(tr("Save error %1: %2 of %3 files not saved")
+                            .arg(-1)
+                            .arg(m_failed)
+                            .arg(m_saveTotal),
+                    tr("the rows of the files not saved say why"));
+    else if (done < m_saveTotal)
+        emit status(tr("Save cancelled: %1 of %2 files saved").arg(done).arg(m_saveTotal),
+                    QString());
     else
         emit status(tr("Save tag OK"), QString());
     emit saveFinished(int(unsaved));

@@ -61,6 +61,7 @@ signals:
     void status(const QString &message, const QString &reason);
     // done of total files, once the total is known.
     void progress(qsizetype done, qsizetype total);
+    // Whether files are being read or saved: reading goes on while the rows read are saved.
     void busyChanged(bool busy);
     void saveFinished(int failed);
     // "Remove from list" was chosen for the rows; the editor asks about unsaved changes first.
@@ -90,7 +91,8 @@ private:
     BackgroundBatch m_saving;
     std::shared_ptr<Reading> m_read;
     std::shared_ptr<Saving> m_saved;
-    qsizetype m_total = 0;
+    qsizetype m_readTotal = 0;
+    qsizetype m_saveTotal = 0;
     qsizetype m_readTo = 0; // the files read so far
     qsizetype m_shown = 0; // the files read that are rows
     // New rows and the count are shown at most this often: each time costs the window a layout.

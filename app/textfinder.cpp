@@ -378,7 +378,7 @@ void TextFinder::hideList()
 void TextFinder::workChanged(bool busy)
 {
     // While files are saved, nothing may change them; reading leaves the rows read editable.
-    setEnabled(!busy || !fileList->isSaving());
+    setEnabled(!fileList->isSaving());
     if (!busy)
         showSelection();
 }
