@@ -359,7 +359,8 @@ void TextFinder::showList(const QStringList &paths)
     fileList->view()->setFocus();
     // Room for the list as well as the form.
     QWidget *top = window();
-    top->resize(top->size().expandedTo(top->sizeHint()));
+    const QSize listWidth(fileList->sizeHint().width(), 0);
+    top->resize(top->size().expandedTo(top->sizeHint()).expandedTo(listWidth));
 }
 
 void TextFinder::hideList()
@@ -481,9 +482,10 @@ bool TextFinder::maybeSaveRows(const QList<int> &rows)
     }
     if (changed.isEmpty())
         return true;
-    const Answer answer = askToSave(
-            tr("The tags of %1 files have been changed.\nDo you want to save your changes?")
-                    .arg(changed.size()));
+    const QString files = changed.size() == 1
+            ? tr("The tags have been changed.")
+            : tr("The tags of %1 files have been changed.").arg(changed.size());
+    const Answer answer = askToSave(files + tr("\nDo you want to save your changes?"));
     if (answer == Answer::Save)
         return saveRows(changed);
     return answer == Answer::Discard;
