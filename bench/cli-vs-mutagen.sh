@@ -19,16 +19,9 @@ python=/usr/bin/python3
 
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
-ff() { nice ffmpeg -hide_banner -loglevel error -nostdin -y "$@"; }
-
-# A noise JPEG of about 18 KB, and two seconds of tone tagged with it.
-ff -f lavfi -i "nullsrc=s=134x134,geq=lum='random(1)*255':cb='random(2)*255':cr=128" \
-    -frames:v 1 -q:v 2 "$tmp/cover.jpg"
-ff -f lavfi -i "sine=frequency=440:sample_rate=44100:duration=2" -i "$tmp/cover.jpg" \
-    -map 0 -map 1 -c:a libmp3lame -b:a 64k -c:v copy -id3v2_version 3 \
-    -metadata title="Song" -metadata artist="Artist" -metadata album="Album" \
-    -metadata date=2024 -metadata track=7 -metadata genre=Jazz -metadata comment="Comment" \
-    -metadata:s:v title="Album cover" -metadata:s:v comment="Cover (front)" "$tmp/song.mp3"
+# shellcheck source-path=SCRIPTDIR
+. "$here/smallfiles.sh"
+small_mp3 "$tmp"
 files="$tmp/files"
 for ((i = 0; i < count; i += 100)); do
     mkdir -p "$files/$((i / 100))"
@@ -44,15 +37,6 @@ if [ "$lines" != "$count" ] || [ "$baseline" != "$count" ]; then
     echo "expected $count lines, quillet gave $lines and mutagen $baseline" >&2
     exit 1
 fi
-
-seconds() { # <command...>: wall-clock seconds of one run, output discarded
-    local start end
-    start=$(date +%s%N)
-    "$@" >/dev/null
-    end=$(date +%s%N)
-    awk -v ns=$((end - start)) 'BEGIN { printf "%.3f", ns / 1e9 }'
-}
-median() { sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
 
 jobs=$(nproc)
 declare -A times

@@ -5,7 +5,8 @@
 # readTag and saveTag against the same work straight on TagLib, the ratio, the 300 MB / 3 MB
 # ratio of readTag, the bytes each save writes, the peak memory of readTag with a 10 MB cover, the
 # editor's Open of an mp3 with a 3000 x 3000 cover against readTag alone, and the throughput of
-# `quillet show --json` against Python's mutagen over 2000 small MP3s (cli-vs-mutagen.sh).
+# `quillet show --json` against Python's mutagen over 2000 small MP3s (cli-vs-mutagen.sh), and
+# `quillet rename` and `set --from-name` against `quillet set` on 2000 of them (names.sh).
 # Example: bench/run.sh build/bench --benchmark_filter='read/.*'
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -49,3 +50,6 @@ QT_QPA_PLATFORM=offscreen "$build/bench/editor_bench" --benchmark_repetitions=5 
 
 echo
 "$root/bench/cli-vs-mutagen.sh" "$build/cli/quillet"
+
+echo
+"$root/bench/names.sh" "$build/cli/quillet"

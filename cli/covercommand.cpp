@@ -3,23 +3,54 @@
 #include "commandline.h"
 #include "console.h"
 #include "tagrecord.h"
+#include "widetext.h"
 
 #include <QCommandLineParser>
-#include <QSaveFile>
+
+#include <cerrno>
+#include <cstring>
+
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace {
 
 const QString command = QStringLiteral("cover");
 
-// OUT appears complete or not at all, never as half an image.
+// OUT appears complete or not at all, never as half an image: the bytes go to a new file beside
+// it that is then renamed over it. Names are taken as the system has them (QSaveFile would write
+// a name that is not UTF-8 under another one).
 bool writeFile(const QString &path, const QByteArray &bytes, QString *reason)
 {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
-        *reason = file.errorString();
-        return false;
+    const QByteArray target = nativeName(path);
+    QByteArray temporary;
+    int fd = -1;
+    for (int attempt = 0; fd < 0 && attempt < 100; ++attempt) {
+        temporary = target + ".quillet-" + QByteArray::number(::getpid()) + '-'
+                + QByteArray::number(attempt);
+        fd = ::open(temporary.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd < 0 && errno != EEXIST)
+            break;
     }
-    return true;
+    bool written = fd >= 0;
+    for (qsizetype done = 0; written && done < bytes.size();) {
+        const ssize_t count = ::write(fd, bytes.constData() + done, size_t(bytes.size() - done));
+        if (count > 0)
+            done += count;
+        else
+            written = count < 0 && errno == EINTR;
+    }
+    written = written && ::fsync(fd) == 0;
+    written = written && ::rename(temporary.constData(), target.constData()) == 0;
+    const int error = errno;
+    if (fd >= 0) {
+        ::close(fd);
+        if (!written)
+            ::unlink(temporary.constData());
+    }
+    if (!written)
+        *reason = QString::fromLocal8Bit(std::strerror(error));
+    return written;
 }
 
 } // namespace

@@ -3,6 +3,7 @@
 #include "commandline.h"
 #include "console.h"
 #include "covercommand.h"
+#include "renamecommand.h"
 #include "setcommand.h"
 #include "showcommand.h"
 #include "utf8locale.h"
@@ -23,6 +24,7 @@ const Command commands[] = {
         {"show", showCommand},
         {"set", setCommand},
         {"cover", coverCommand},
+        {"rename", renameCommand},
 };
 
 // The command line up to the command's name; the rest is the command's own.
@@ -37,12 +39,15 @@ int run(const QStringList &arguments, Console &console)
             "  set [options] FILE|FOLDER...   change the fields given, keep the others\n"
             "  cover FILE OUT                 write the cover's exact bytes to OUT (- for "
             "standard output)\n"
+            "  rename --pattern PATTERN FILE|FOLDER...\n"
+            "                                 rename every file from its fields\n"
             "\n"
             "Run 'quillet COMMAND --help' for a command's options; 'man quillet' says more."));
     const QCommandLineOption help = commandline::helpOption();
     parser.addOption(help);
     const QCommandLineOption version = parser.addVersionOption();
-    parser.addPositionalArgument(QStringLiteral("command"), QStringLiteral("show, set or cover."),
+    parser.addPositionalArgument(QStringLiteral("command"),
+                                 QStringLiteral("show, set, cover or rename."),
                                  QStringLiteral("COMMAND"));
     // Everything after the command's name is left to the command.
     parser.setOptionsAfterPositionalArgumentsMode(QCommandLineParser::ParseAsPositionalArguments);

@@ -6,14 +6,12 @@
 #include "console.h"
 #include "covertype.h"
 #include "filewalk.h"
+#include "namepattern.h"
 #include "tagrecord.h"
+#include "wholenumber.h"
 
 #include <QCommandLineParser>
-#include <QSet>
 
-#include <cstdint>
-#include <filesystem>
-#include <limits>
 #include <optional>
 #include <vector>
 
@@ -26,25 +24,9 @@ struct Change
 {
     std::vector<std::pair<TagField, QString>> fields;
     QByteArray cover; // empty: the covers stay
+    NamePattern fromName; // empty: no field comes from the file's name
     bool dryRun = false;
 };
-
-// Year and track are whole numbers, stored by the library as numbers: "07" is written as 7,
-// so it is compared and shown as 7.
-std::optional<QString> wholeNumber(const QString &text)
-{
-    if (text.isEmpty())
-        return std::nullopt;
-    for (const QChar c : text) {
-        if (c < QLatin1Char('0') || c > QLatin1Char('9'))
-            return std::nullopt;
-    }
-    bool ok = false;
-    const qlonglong value = text.toLongLong(&ok);
-    if (!ok || value > std::numeric_limits<std::int32_t>::max())
-        return std::nullopt;
-    return QString::number(value);
-}
 
 // A value as the dry run shows it: quoted, with quotes, backslashes and line breaks escaped so
 // that every change stays on one line.
@@ -72,8 +54,17 @@ FileOutcome apply(const Change &change, const QString &path)
     if (!record.read(path, &outcome.error))
         return outcome;
 
+    auto fields = change.fields;
+    if (!change.fromName.isEmpty()) {
+        const std::optional<QList<FieldValue>> named
+                = change.fromName.fieldsFrom(path, &outcome.error);
+        if (!named)
+            return outcome;
+        for (const FieldValue &value : *named)
+            fields.emplace_back(tagFields[value.field], value.text);
+    }
     QStringList changes;
-    for (const auto &[field, value] : change.fields) {
+    for (const auto &[field, value] : fields) {
         const QString old = record.text(field);
         if (old == value)
             continue;
@@ -105,26 +96,6 @@ FileOutcome apply(const Change &change, const QString &path)
     return outcome;
 }
 
-// A file named twice, or reached through a link too, is changed once: two saves of one file
-// at the same time would race.
-QList<FileItem> withoutRepeats(const QList<FileItem> &items)
-{
-    QList<FileItem> unique;
-    QSet<QString> seen;
-    for (const FileItem &item : items) {
-        std::error_code error;
-        const QString canonical
-                = fromFilesystemPath(std::filesystem::canonical(filesystemPath(item.path), error));
-        if (item.error.isEmpty() && !error) {
-            if (seen.contains(canonical))
-                continue;
-            seen.insert(canonical);
-        }
-        unique.append(item);
-    }
-    return unique;
-}
-
 } // namespace
 
 int setCommand(const QStringList &arguments, Console &console)
@@ -154,7 +125,12 @@ int setCommand(const QStringList &arguments, Console &console)
             QStringLiteral("IMAGE"));
     const QCommandLineOption dryRun(QStringLiteral("dry-run"),
                                     QStringLiteral("Prints what would change; writes nothing."));
-    parser.addOptions({coverOption, dryRun, commandline::jobsOption()});
+    const QCommandLineOption fromName(
+            QStringLiteral("from-name"),
+            QStringLiteral("Sets the fields that the pattern names from each file's name "
+                           "(without its extension; with / also from its folders)."),
+            QStringLiteral("PATTERN"));
+    parser.addOptions({coverOption, fromName, dryRun, commandline::jobsOption()});
     parser.addPositionalArgument(QStringLiteral("files"), QStringLiteral("Audio files or folders."),
                                  QStringLiteral("FILE|FOLDER..."));
 
@@ -183,7 +159,19 @@ int setCommand(const QStringList &arguments, Console &console)
         }
         change.fields.emplace_back(field, value);
     }
-    if (change.fields.empty() && !parser.isSet(coverOption))
+    if (parser.isSet(fromName)) {
+        QString error;
+        if (!change.fromName.parse(parser.value(fromName), &error))
+            return commandline::usageError(console, error, command);
+        for (std::size_t i = 0; i < tagFields.size(); ++i) {
+            const QString name = QLatin1String(tagFields[i].name);
+            if (parser.isSet(name) && change.fromName.names(i))
+                return commandline::usageError(
+                        console, QStringLiteral("--%1 and --from-name both set it").arg(name),
+                        command);
+        }
+    }
+    if (change.fields.empty() && change.fromName.isEmpty() && !parser.isSet(coverOption))
         return commandline::usageError(console, QStringLiteral("nothing to set"), command);
     if (parser.positionalArguments().isEmpty())
         return commandline::usageError(console, QStringLiteral("no file or folder given"), command);

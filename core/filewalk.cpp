@@ -76,3 +76,21 @@ QList<FileItem> collectFiles(const QStringList &arguments)
     }
     return items;
 }
+
+QList<FileItem> withoutRepeats(const QList<FileItem> &items)
+{
+    QList<FileItem> unique;
+    QSet<QString> seen;
+    for (const FileItem &item : items) {
+        std::error_code error;
+        const QString canonical
+                = fromFilesystemPath(fs::canonical(filesystemPath(item.path), error));
+        if (item.error.isEmpty() && !error) {
+            if (seen.contains(canonical))
+                continue;
+            seen.insert(canonical);
+        }
+        unique.append(item);
+    }
+    return unique;
+}

@@ -19,4 +19,8 @@ struct FileItem
 // exist, or a folder that cannot be read, gives an item with an error in its place.
 QList<FileItem> collectFiles(const QStringList &arguments);
 
+// Each file once, however often it was named, or reached through a link too: two saves or
+// renames of one file at the same time would race. Items with an error are all kept.
+QList<FileItem> withoutRepeats(const QList<FileItem> &items);
+
 #endif // FILEWALK_H

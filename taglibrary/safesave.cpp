@@ -72,8 +72,11 @@ bool saveFile(const std::wstring &path, const FileEditor &edit)
     if (!file.isOpen())
         return false;
     struct stat opened;
+    // Held, the file keeps its name until the save ends (a rename waits for the lock): a file
+    // renamed meanwhile would get its copy, or its journal, under the old name.
     if (!isOpenOn(file.get(), target.file, opened)
-        || !waitForLock(file.get(), Lock::Shared, lockTimeoutMs))
+        || !waitForLock(file.get(), Lock::Shared, lockTimeoutMs)
+        || !namesOpenFile(target.path, file.get(), Links::Follow))
         return failWith(EBUSY);
     // A file cut short inside its tag would lose what TagLib could not read of it.
     if (endsInsideTag(file.get(), opened.st_size))

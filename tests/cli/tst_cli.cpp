@@ -13,6 +13,7 @@
 
 #include <cstdio>
 
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <taglib/fileref.h>
@@ -93,6 +94,7 @@ private slots:
     void setDryRunWritesNothing();
     void setCover_data();
     void setCover();
+    void renameAndFieldsFromNames();
 
     void cover_data();
     void cover();
@@ -308,6 +310,41 @@ void TestCli::setCover()
              qPrintable(centre.name()));
 }
 
+void TestCli::renameAndFieldsFromNames()
+{
+    const QString folder = dir->filePath(QStringLiteral("in"));
+    QVERIFY(QDir().mkpath(folder));
+    const QStringList titles = {"Same", "Same", "Kept: yes"};
+    for (int i = 0; i < titles.size(); ++i)
+        tagFile(copyFixture(*dir, "tone.mp3", QStringLiteral("in/%1.mp3").arg(QChar('a' + i))),
+                titles[i]);
+    const QStringList rename = {QStringLiteral("rename"), QStringLiteral("--pattern"),
+                                QStringLiteral("%album%/%track:2% - %title%"), folder};
+    const ProgramRun dry = quillet(rename + QStringList {QStringLiteral("--dry-run")});
+    QCOMPARE(QString::fromUtf8(dry.out),
+             QStringLiteral("%1/c.mp3 → %1/Album/07 - Kept_ yes.mp3\n").arg(folder));
+    QCOMPARE(dry.exitCode, 1);
+    const ProgramRun run = quillet(rename);
+    QCOMPARE(run.exitCode, 1);
+    QCOMPARE(QString::fromUtf8(run.err),
+             QStringLiteral("%1/a.mp3: another file would get the same name\n"
+                            "%1/b.mp3: another file would get the same name\n")
+                     .arg(folder));
+    QCOMPARE(entriesUnder(folder),
+             QStringList({"Album", "Album/07 - Kept_ yes.mp3", "a.mp3", "b.mp3"}));
+
+    const QString named = folder + QStringLiteral("/Album/07 - Kept_ yes.mp3");
+    const ProgramRun set = quillet({QStringLiteral("set"), QStringLiteral("--from-name"),
+                                    QStringLiteral("%album%/%track% - %title%"), named,
+                                    folder + QStringLiteral("/a.mp3")});
+    QCOMPARE(set.exitCode, 1);
+    QCOMPARE(QString::fromUtf8(set.err),
+             folder + QStringLiteral("/a.mp3: the name does not match the pattern\n"));
+    const ReadResult read = testsupport::read(named);
+    QCOMPARE(fromWide(read.tag.title), QStringLiteral("Kept_ yes"));
+    QCOMPARE(fromWide(read.tag.artist), QStringLiteral("Artist"));
+}
+
 void TestCli::cover_data()
 {
     QTest::addColumn<bool>("toStandardOutput");
@@ -389,17 +426,33 @@ void TestCli::undecodableName()
     const QByteArray name = QFile::encodeName(dir->path()) + "/caf\xe9.mp3";
     const QString copy = copyFixture(*dir, QStringLiteral("tone.mp3"));
     QCOMPARE(std::rename(QFile::encodeName(copy).constData(), name.constData()), 0);
-    const ProgramRun set = quillet({QStringLiteral("set"), QStringLiteral("--title"),
-                                    QStringLiteral("Nouveau"), dir->path()});
+    const QString image = dir->filePath(QStringLiteral("cover.jpg"));
+    QVERIFY(writeAll(image, jpeg));
+    const ProgramRun set
+            = quillet({QStringLiteral("set"), QStringLiteral("--title"), QStringLiteral("Nouveau"),
+                       QStringLiteral("--cover"), image, dir->path()});
     QCOMPARE(set.err, QByteArray());
     QCOMPARE(set.exitCode, 0);
     QCOMPARE(TagLib::FileRef(name.constData()).tag()->title(), TagLib::String("Nouveau"));
     // The shell makes the byte: a QProcess argument could not carry it.
-    const ProgramRun show = runProgram(
-            QStringLiteral("/bin/sh"),
-            {QStringLiteral("-c"), QStringLiteral("exec \"$0\" show \"$(printf %b \"$1\")\""),
-             QStringLiteral(QUILLET_PROGRAM), dir->path() + QStringLiteral("/caf\\0351.mp3")});
-    QVERIFY(show.out.startsWith(name + "\n  title    Nouveau\n"));
+    const auto run = [&](const QString &command, const QString &out) {
+        return runProgram(QStringLiteral("/bin/sh"),
+                          {QStringLiteral("-c"),
+                           QStringLiteral("exec \"$0\" %1 \"$(printf %b \"$1\")\" "
+                                          "${2:+\"$(printf %b \"$2\")\"}")
+                                   .arg(command),
+                           QStringLiteral(QUILLET_PROGRAM),
+                           dir->path() + QStringLiteral("/caf\\0351.mp3"), out});
+    };
+    QVERIFY(run(QStringLiteral("show"), QString()).out.startsWith(name + "\n  title    Nouveau\n"));
+    // The cover is written under the very name given, its byte kept.
+    const QByteArray out = QFile::encodeName(dir->path()) + "/\xe9.jpg";
+    QCOMPARE(run(QStringLiteral("cover"), dir->path() + QStringLiteral("/\\0351.jpg")).exitCode, 0);
+    QFile written;
+    const int fd = ::open(out.constData(), O_RDONLY);
+    QVERIFY(fd >= 0 && written.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle));
+    QCOMPARE(written.readAll(), jpeg);
+    QCOMPARE(::unlink(out.constData()), 0);
     QCOMPARE(::unlink(name.constData()), 0);
 }
 
@@ -414,6 +467,9 @@ void TestCli::usageError_data()
     QTest::newRow("year not a number") << QStringList {"set", "--year", "MMI", "FILE"};
     QTest::newRow("no jobs") << QStringList {"set", "--jobs", "0", "--title", "T", "FILE"};
     QTest::newRow("cover without OUT") << QStringList {"cover", "FILE"};
+    QTest::newRow("unknown placeholder") << QStringList {"rename", "--pattern", "%name%", "FILE"};
+    QTest::newRow("set twice") << QStringList {"set", "--title=T", "--from-name", "%title%",
+                                               "FILE"};
 }
 
 void TestCli::usageError()

@@ -1,0 +1,69 @@
+// Patterns that make a file's name from its fields, and read its fields from its name:
+// placeholders (%title%, %artist%, %album%, %year%, %track%, %genre%, %comment%, and %track:2%
+// for a number padded with zeros) between literal text, "/" between folders.
+#ifndef NAMEPATTERN_H
+#define NAMEPATTERN_H
+
+#include "tagfield.h"
+
+#include <QList>
+#include <QRegularExpression>
+#include <QString>
+
+#include <array>
+#include <cstddef>
+#include <optional>
+
+// The texts of a file's seven fields, in the order of tagFields.
+using FieldTexts = std::array<QString, tagFields.size()>;
+
+// A file and its fields as the caller knows them (in the window: with unsaved edits).
+struct FileFields
+{
+    QString path;
+    FieldTexts texts;
+};
+
+// One field and the text a file's name gives it.
+struct FieldValue
+{
+    std::size_t field; // index in tagFields
+    QString text;
+};
+
+class NamePattern
+{
+public:
+    // False, with the reason in error (naming an unknown placeholder), for a pattern that
+    // cannot be used; the pattern is then empty.
+    bool parse(const QString &text, QString *error);
+    bool isEmpty() const { return m_parts.isEmpty(); }
+    // True where the pattern has a placeholder of the field (index in tagFields).
+    bool names(std::size_t field) const;
+
+    // The path path gets: the pattern filled with values, in path's folder (folders the pattern
+    // makes below it), the extension kept. Empty, with the reason, where a name comes out empty.
+    QString pathFor(const QString &path, const FieldTexts &values, QString *error) const;
+
+    // The fields that path's name gives (and its last folders', where the pattern has folders),
+    // each once, in the order of the pattern. Nothing, with the reason, where it does not match.
+    std::optional<QList<FieldValue>> fieldsFrom(const QString &path, QString *error) const;
+
+private:
+    struct Part
+    {
+        QString literal; // where field is none
+        std::optional<std::size_t> field;
+        int width = 0; // zeros pad a number to this many digits
+    };
+
+    bool addPlaceholder(const QString &name);
+    QString fill(const Part &part, const FieldTexts &values) const;
+    void buildExpression();
+
+    QList<Part> m_parts;
+    qsizetype m_folders = 0; // how many folders the pattern names above the file
+    QRegularExpression m_expression; // the pattern as it matches a name
+};
+
+#endif // NAMEPATTERN_H
