@@ -2,14 +2,10 @@
 #ifndef FILEENTRY_H
 #define FILEENTRY_H
 
-#include "tagfield.h"
+#include "namepattern.h"
 
 #include <QByteArrayView>
 #include <QString>
-
-#include <array>
-
-using FieldTexts = std::array<QString, tagFields.size()>;
 
 struct FileEntry
 {

@@ -216,6 +216,22 @@ FieldTexts FileListModel::texts(int row) const
     return m_rows.at(std::size_t(row)).file.texts;
 }
 
+QList<FileFields> FileListModel::fileFields(const QList<int> &rows) const
+{
+    QList<FileFields> files;
+    files.reserve(rows.size());
+    for (const int row : rows)
+        files.append({path(row), texts(row)});
+    return files;
+}
+
+int FileListModel::rowOf(const QString &path) const
+{
+    const auto found = std::find_if(m_rows.begin(), m_rows.end(),
+                                    [&path](const Row &row) { return row.file.path == path; });
+    return found == m_rows.end() ? -1 : int(found - m_rows.begin());
+}
+
 bool FileListModel::isModified(int row) const
 {
     return m_rows.at(std::size_t(row)).modified;

@@ -55,6 +55,11 @@ public:
     // The cover the row shows: the new one, or the file's; 0 when there is none.
     quint64 coverId(int row) const;
     FieldTexts texts(int row) const;
+    // Each row's path and fields as they are now, edits included: what the name pattern
+    // dialogs take.
+    QList<FileFields> fileFields(const QList<int> &rows) const;
+    // The row of the file at path; -1 when it is not in the list.
+    int rowOf(const QString &path) const;
 
     bool isModified(int row) const;
     bool anyModified() const { return m_modifiedCount > 0; }
