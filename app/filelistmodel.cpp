@@ -169,20 +169,31 @@ QString FileListModel::text(int row, const TagField &field) const
     return m_rows.at(std::size_t(row)).file.texts[fieldIndex(field)];
 }
 
-void FileListModel::setText(int row, const TagField &field, const QString &text)
+bool FileListModel::changeText(int row, const TagField &field, const QString &text)
 {
     QString &now = m_rows.at(std::size_t(row)).file.texts[fieldIndex(field)];
     if (now == text)
-        return;
+        return false;
     now = text;
     setModified(row);
-    rowChanged(row);
+    return true;
+}
+
+void FileListModel::setText(int row, const TagField &field, const QString &text)
+{
+    if (changeText(row, field, text))
+        rowChanged(row);
 }
 
 void FileListModel::setText(const QList<int> &rows, const TagField &field, const QString &text)
 {
-    for (const int row : rows)
-        setText(row, field, text);
+    // One signal for the lot: a keystroke in the form goes to every selected row.
+    QList<int> changed;
+    for (const int row : rows) {
+        if (changeText(row, field, text))
+            changed.append(row);
+    }
+    rowsChanged(changed);
 }
 
 void FileListModel::setNewCover(const QList<int> &rows, const QByteArray &bytes)
@@ -196,8 +207,8 @@ void FileListModel::setNewCover(const QList<int> &rows, const QByteArray &bytes)
         changed.newCover = bytes;
         changed.newCoverId = id;
         setModified(row);
-        rowChanged(row);
     }
+    rowsChanged(rows);
 }
 
 QByteArray FileListModel::newCover(int row) const
@@ -288,4 +299,12 @@ void FileListModel::changeModifiedCount(int by)
 void FileListModel::rowChanged(int row)
 {
     emit dataChanged(index(row, 0), index(row, ColumnCount - 1));
+}
+
+void FileListModel::rowsChanged(const QList<int> &rows)
+{
+    if (rows.isEmpty())
+        return;
+    const auto [first, last] = std::minmax_element(rows.begin(), rows.end());
+    emit dataChanged(index(*first, 0), index(*last, ColumnCount - 1));
 }

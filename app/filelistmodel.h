@@ -84,7 +84,11 @@ private:
     QString fileNameText(const Row &row) const;
     void setModified(int row);
     void changeModifiedCount(int by);
+    // The text set, the row marked modified; false when it was the text already.
+    bool changeText(int row, const TagField &field, const QString &text);
     void rowChanged(int row);
+    // Every row from the first to the last of rows.
+    void rowsChanged(const QList<int> &rows);
 
     std::vector<Row> m_rows;
     int m_modifiedCount = 0;
