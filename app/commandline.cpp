@@ -6,10 +6,6 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDir>
-#include <QFileInfo>
-
-#include <cstdio>
-#include <cstdlib>
 
 CommandLine::CommandLine(const QStringList &arguments)
 {
@@ -20,33 +16,29 @@ CommandLine::CommandLine(const QStringList &arguments)
     parser.addVersionOption();
     parser.addPositionalArgument(
             QStringLiteral("file"),
-            QCoreApplication::translate("CommandLine", "The audio file to open."),
-            QStringLiteral("[FILE]"));
+            QCoreApplication::translate("CommandLine",
+                                        "The audio files to open, and folders to open the audio "
+                                        "files below."),
+            QStringLiteral("[FILE]... [FOLDER]..."));
     parser.process(arguments);
 
-    const QStringList files = parser.positionalArguments();
-    if (files.size() > 1) {
-        const QString message
-                = QCoreApplication::translate("CommandLine", "%1: one FILE at most; try --help\n")
-                          .arg(QFileInfo(arguments.value(0)).fileName());
-        std::fputs(qPrintable(message), stderr);
-        std::exit(EXIT_FAILURE);
-    }
-    // Shown and remembered as a full path, whatever folder tagdesk was started in. Made by hand:
+    // Shown and remembered as full paths, whatever folder tagdesk was started in. Made by hand:
     // a name that is not UTF-8 must keep its escaped bytes, which Qt's file calls would lose.
-    if (!files.isEmpty() && !files.first().isEmpty()) {
-        const QString &file = files.first();
-        startFile = QDir::cleanPath(
-                QDir::isAbsolutePath(file) ? file : QDir::currentPath() + QLatin1Char('/') + file);
+    const QStringList files = parser.positionalArguments();
+    for (const QString &file : files) {
+        if (!file.isEmpty())
+            startFiles.append(QDir::cleanPath(QDir::isAbsolutePath(file) ? file
+                                                                         : QDir::currentPath()
+                                                              + QLatin1Char('/') + file));
     }
 }
 
 void CommandLine::openIn(MainWindow &window) const
 {
-    if (startFile.isEmpty())
+    if (startFiles.isEmpty())
         return;
     // The editor is the window's central widget; at start nothing is changed, so nothing is
-    // asked before the file opens.
+    // asked before the files open.
     if (auto *editor = qobject_cast<TextFinder *>(window.centralWidget()))
-        editor->openFile(startFile);
+        editor->openFiles(startFiles);
 }

@@ -6,7 +6,7 @@
 
 class MainWindow;
 
-// tagdesk's command line: "tagdesk [FILE]", with --help and --version.
+// tagdesk's command line: "tagdesk [FILE]... [FOLDER]...", with --help and --version.
 class CommandLine
 {
 public:
@@ -15,11 +15,12 @@ public:
     // a message and exit code 1, as QCommandLineParser does.
     explicit CommandLine(const QStringList &arguments);
 
-    // Opens the file in the window's editor as "Open" does; does nothing without a file.
+    // Opens one file in the window's editor as "Open" does, several files or folders as a list;
+    // does nothing without any.
     void openIn(MainWindow &window) const;
 
 private:
-    QString startFile; // absolute; empty when none was named
+    QStringList startFiles; // absolute
 };
 
 #endif // COMMANDLINE_H

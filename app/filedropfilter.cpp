@@ -62,31 +62,49 @@ bool FileDropFilter::eventFilter(QObject *watched, QEvent *event)
     drop->accept();
     if (type == QEvent::Drop) {
         if (file.kind == Kind::Audio)
-            emit audioDropped(file.path);
+            emit audioDropped(file.paths.first());
+        else if (file.kind == Kind::Image)
+            emit imageDropped(file.paths.first());
         else
-            emit imageDropped(file.path);
+            emit filesDropped(file.paths);
     }
     return true;
 }
 
 FileDropFilter::DroppedFile FileDropFilter::droppedFile(const QDropEvent &drop)
 {
-    // One file at a time, as the editor holds one.
     const QList<QUrl> urls = drop.mimeData()->urls();
-    if (urls.size() != 1 || !urls.first().isLocalFile())
+    if (urls.size() == 1)
+        return droppedFile(urls.first());
+    // Several at once: audio files and folders only, opened together as a list.
+    DroppedFile files {Kind::Files, QStringList()};
+    for (const QUrl &url : urls) {
+        const DroppedFile file = droppedFile(url);
+        if (file.kind != Kind::Audio && file.kind != Kind::Files)
+            return {};
+        files.paths.append(file.paths);
+    }
+    return files;
+}
+
+FileDropFilter::DroppedFile FileDropFilter::droppedFile(const QUrl &url)
+{
+    if (!url.isLocalFile())
         return {};
     // A name that is not UTF-8 arrives with its bytes replaced: the file it stands for is found,
     // and looked at by its bytes, which Qt's file calls would not keep.
-    const QString path = existingName(urls.first().toLocalFile());
+    const QString path = existingName(url.toLocalFile());
     std::error_code error;
+    if (std::filesystem::is_directory(filesystemPath(path), error))
+        return {Kind::Files, QStringList {QFileInfo(path).absoluteFilePath()}};
     if (!std::filesystem::is_regular_file(filesystemPath(path), error))
         return {};
     const QFileInfo file(path);
     // The library picks a file's kind by its extension alone.
     if (audiofiles::isAudioFileName(file.fileName()))
-        return {Kind::Audio, file.absoluteFilePath()};
+        return {Kind::Audio, QStringList {file.absoluteFilePath()}};
     // An image is whatever Qt can read as one, whatever its name.
     if (QImageReader(file.absoluteFilePath()).canRead())
-        return {Kind::Image, file.absoluteFilePath()};
+        return {Kind::Image, QStringList {file.absoluteFilePath()}};
     return {};
 }

@@ -2,6 +2,7 @@
 #include "ui_mainwindow.h"
 
 #include "filedropfilter.h"
+#include "filelistpanel.h"
 #include "limitedreply.h"
 #include "productprofile.h"
 #include "textfinder.h"
@@ -15,6 +16,8 @@
 #include <QMenu>
 #include <QNetworkAccessManager>
 #include <QNetworkRequest>
+#include <QProgressBar>
+#include <QPushButton>
 #include <QRegularExpression>
 #include <QStatusBar>
 
@@ -98,7 +101,9 @@ MainWindow::MainWindow(QWidget *parent, const QUrl &feedUrl,
     verDisplay->setText(tr(" Ver ") + profile->ver());
 
     createShortcuts();
+    createFileList();
     createFileDrops();
+    createProgress();
 }
 
 MainWindow::~MainWindow()
@@ -229,4 +234,41 @@ void MainWindow::createFileDrops()
             Qt::QueuedConnection);
     connect(drops, &FileDropFilter::imageDropped, textFinder, &TextFinder::chooseCover,
             Qt::QueuedConnection);
+    connect(drops, &FileDropFilter::filesDropped, textFinder, &TextFinder::openFiles,
+            Qt::QueuedConnection);
+}
+
+void MainWindow::createFileList()
+{
+    // Above the editor, shown once several files are open.
+    auto *list = new FileListPanel(this);
+    addDockWidget(Qt::TopDockWidgetArea, list);
+    textFinder->setFileList(list);
+}
+
+void MainWindow::createProgress()
+{
+    // At the left of the status bar, only while the files of the list are read or saved.
+    progressBar = new QProgressBar(ui->statusbar);
+    progressBar->setObjectName(QStringLiteral("progressBar"));
+    progressBar->setMaximumWidth(200);
+    cancelButton = new QPushButton(tr("Cancel"), ui->statusbar);
+    cancelButton->setObjectName(QStringLiteral("cancelButton"));
+    ui->statusbar->addWidget(progressBar);
+    ui->statusbar->addWidget(cancelButton);
+    progressBar->hide();
+    cancelButton->hide();
+    FileListPanel *files = textFinder->fileListPanel();
+    connect(files, &FileListPanel::progress, this, &MainWindow::showProgress);
+    connect(files, &FileListPanel::busyChanged, progressBar, &QWidget::setVisible);
+    connect(files, &FileListPanel::busyChanged, cancelButton, &QWidget::setVisible);
+    connect(cancelButton, &QAbstractButton::clicked, files, &FileListPanel::cancel);
+}
+
+void MainWindow::showProgress(qsizetype done, qsizetype total)
+{
+    // Never an empty range: the bar's busy animation would keep repainting the window, a cost
+    // the GUI thread pays while the files are read.
+    progressBar->setRange(0, int(qMax<qsizetype>(total, 1)));
+    progressBar->setValue(int(done));
 }

@@ -8,6 +8,8 @@
 
 class QCloseEvent;
 class QLabel;
+class QProgressBar;
+class QPushButton;
 class ProductProfile;
 class TextFinder;
 
@@ -49,12 +51,18 @@ protected:
 private:
     void createShortcuts();
     void createFileDrops();
+    void createFileList();
+    void createProgress();
+    void showProgress(qsizetype done, qsizetype total);
 
     Ui::MainWindow *ui;
     TextFinder *textFinder;
     QLabel *infoDisplay;
     QLabel *verDisplay;
     ProductProfile *profile;
+    // How far reading or saving the files of the list got, and a button to stop it.
+    QProgressBar *progressBar = nullptr;
+    QPushButton *cancelButton = nullptr;
 };
 
 #endif // MAINWINDOW_H

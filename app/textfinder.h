@@ -4,10 +4,14 @@
 #include "coverpreview.h"
 
 #include <QByteArray>
+#include <QList>
 #include <QString>
+#include <QStringList>
 #include <QWidget>
 
+class FileListPanel;
 class QLineEdit;
+class TagRecord;
 struct TagField;
 
 namespace Ui {
@@ -16,6 +20,8 @@ class TextFinder;
 
 // The tag editor: the main window's central widget. It reports to the window's status bar
 // through sysInfo(), which its constructor connects to the parent's updateSysInfo(QString).
+// One file fills the form alone; several show as a list above it, and the form then edits the
+// files selected in the list.
 class TextFinder : public QWidget
 {
     Q_OBJECT
@@ -27,6 +33,12 @@ public:
     // Opens path as "Open" does with the path its dialog returned, once unsaved changes are
     // saved or discarded; false when the user kept them.
     bool openFile(const QString &path);
+    // Opens files and folders: one file as openFile() does, anything more as a list.
+    bool openFiles(const QStringList &paths);
+    // The list of files that several files open in, hidden while one file is open; the window
+    // hands it over and places it. Without one, only the first of several files opens.
+    void setFileList(FileListPanel *list);
+    FileListPanel *fileListPanel() const { return fileList; }
     // Makes the image at path the cover the next save writes, as "Load Cover Art Image" does
     // with the path its dialog returned.
     void chooseCover(const QString &path);
@@ -61,9 +73,29 @@ private:
     bool save();
     QLineEdit *field(const TagField &tagField) const;
     void setModified(bool changed);
-    void fieldEdited() { setModified(true); }
+    void fieldEdited(const TagField &tagField, const QString &text);
     QString dialogFolder() const;
     void showCover(const QImage &image);
+    void showChosenCover(const QByteArray &bytes, const QImage &image);
+    enum class Answer { Save, Discard, Cancel };
+    Answer askToSave(const QString &question);
+
+    // The list of files.
+    bool listShown() const;
+    void showList(const QStringList &paths);
+    void hideList();
+    void workChanged(bool busy);
+    void showSelection();
+    void showSelectionFields();
+    void scheduleFieldRefresh();
+    // read: the row's file already read, or nullptr.
+    void showRowCover(int row, TagRecord *read);
+    void removeFromList(const QList<int> &rows);
+    bool maybeSaveRows(const QList<int> &rows);
+    // Saves the rows and waits for the save, the window answering meanwhile: true when each
+    // one was saved.
+    bool saveRows(const QList<int> &rows);
+    void stopSaving();
 
     Ui::TextFinder *ui;
     QString currentFile; // path of the last opened file
@@ -74,6 +106,10 @@ private:
     QByteArray pendingCover;
     bool modified = false; // a field edited or a cover chosen since the last open or save
     CoverPreview preview; // decodes the cover on show off the GUI thread
+    FileListPanel *fileList = nullptr;
+    // Set while a typed field goes to the selected rows: the form is not refreshed from them.
+    bool applyingEdit = false;
+    bool fieldRefreshPending = false;
 };
 
 #endif // TEXTFINDER_H

@@ -165,7 +165,8 @@ void TestEverydayUse::commandLineOptions_data()
     QTest::addColumn<QString>("output");
     QTest::newRow("--version") << QStringList {"--version"} << 0 << "tagdesk " TAGDESK_VERSION "\n";
     QTest::newRow("--help") << QStringList {"--help"} << 0 << "[FILE]";
-    QTest::newRow("two files") << QStringList {"a.mp3", "b.mp3"} << 1 << "";
+    // Several files open as a list now; an option it does not know still ends it.
+    QTest::newRow("unknown option") << QStringList {"--no-such-option"} << 1 << "";
 }
 
 void TestEverydayUse::commandLineOptions()
@@ -197,8 +198,10 @@ void TestEverydayUse::drops_data()
                                                    << "cover";
     QTest::newRow("text file on a field") << QStringList {"a.txt"} << "lineEdit_album"
                                           << "refused";
-    QTest::newRow("two songs") << QStringList {"new.mp3", "b.mp3"} << "coverArt"
-                               << "refused";
+    // Several songs open as a list; with anything else among them, nothing opens.
+    QTest::newRow("two songs and a text file")
+            << QStringList {"new.mp3", "b.mp3", "a.txt"} << "coverArt"
+            << "refused";
 }
 
 void TestEverydayUse::drops()

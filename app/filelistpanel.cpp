@@ -1,0 +1,347 @@
+#include "filelistpanel.h"
+
+#include "filelistmodel.h"
+#include "filewalk.h"
+#include "tagrecord.h"
+
+#include <QAction>
+#include <QHeaderView>
+#include <QItemSelectionModel>
+#include <QMenu>
+#include <QSortFilterProxyModel>
+#include <QTableView>
+
+#include <algorithm>
+
+namespace {
+
+// Files are read and saved two at a time, as `quillet --jobs 2` does: a third would only wait
+// for the disk or a core.
+constexpr int fileJobs = 2;
+
+// As in a spreadsheet.
+constexpr QAbstractItemView::EditTriggers editTriggers
+        = QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed;
+
+const TagField &trackField()
+{
+    return *std::find_if(tagFields.begin(), tagFields.end(), [](const TagField &field) {
+        return QLatin1String(field.name) == QLatin1String("track");
+    });
+}
+
+} // namespace
+
+struct FileListPanel::Reading
+{
+    QStringList arguments;
+    QList<FileItem> items;
+    std::vector<FileEntry> entries;
+};
+
+struct FileListPanel::Saving
+{
+    struct Job
+    {
+        int row;
+        QString path;
+        FieldTexts texts;
+        QByteArray cover;
+    };
+    struct Result
+    {
+        int error = 0;
+        QString reason;
+        FileEntry entry;
+    };
+    std::vector<Job> jobs;
+    std::vector<Result> results;
+};
+
+FileListPanel::FileListPanel(QWidget *parent)
+    : QDockWidget(parent)
+    , m_model(new FileListModel(this))
+    , m_proxy(new QSortFilterProxyModel(this))
+    , m_view(new QTableView(this))
+{
+    setObjectName(QStringLiteral("fileList"));
+    // Part of the window, not a panel to move, float or close, and without a title of its own.
+    setFeatures(QDockWidget::NoDockWidgetFeatures);
+    setTitleBarWidget(new QWidget(this));
+    createView();
+    createContextMenu();
+    createReading();
+    createSaving();
+}
+
+void FileListPanel::createView()
+{
+    m_proxy->setSourceModel(m_model);
+    m_proxy->setSortRole(FileListModel::SortRole);
+    m_view->setObjectName(QStringLiteral("fileTable"));
+    m_view->setModel(m_proxy);
+    m_view->setSelectionBehavior(QAbstractItemView::SelectRows);
+    m_view->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    m_view->setEditTriggers(editTriggers);
+    m_view->setWordWrap(false);
+    m_view->verticalHeader()->hide();
+    // Rows as read, in the order of their paths, until the user sorts by a column.
+    m_view->horizontalHeader()->setSortIndicator(-1, Qt::AscendingOrder);
+    m_view->setSortingEnabled(true);
+    // Fixed widths: measuring thousands of rows' contents would hold up the window.
+    m_view->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
+    m_view->horizontalHeader()->setStretchLastSection(true);
+    m_view->setColumnWidth(FileListModel::FileNameColumn, 200);
+    m_view->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    m_view->setMinimumHeight(160);
+    setWidget(m_view);
+    connect(m_view->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            &FileListPanel::selectionChanged);
+}
+
+void FileListPanel::createContextMenu()
+{
+    // The list's own actions live here and nowhere in the window's menus.
+    m_menu = new QMenu(this);
+    m_menu->setObjectName(QStringLiteral("fileListMenu"));
+    QAction *number = m_menu->addAction(tr("Number tracks"));
+    number->setObjectName(QStringLiteral("actionNumber_tracks"));
+    connect(number, &QAction::triggered, this, &FileListPanel::numberTracks);
+    QAction *remove = m_menu->addAction(tr("Remove from list"));
+    remove->setObjectName(QStringLiteral("actionRemove_from_list"));
+    remove->setShortcut(QKeySequence::Delete);
+    remove->setShortcutContext(Qt::WidgetShortcut);
+    m_view->addAction(remove);
+    connect(remove, &QAction::triggered, this, [this] {
+        if (!isSaving() && !selectedRows().isEmpty())
+            emit removeRequested(selectedRows());
+    });
+    m_view->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(m_view, &QWidget::customContextMenuRequested, this, &FileListPanel::showContextMenu);
+}
+
+void FileListPanel::showContextMenu(const QPoint &pos)
+{
+    if (!isBusy())
+        m_menu->popup(m_view->viewport()->mapToGlobal(pos));
+}
+
+QSize FileListPanel::sizeHint() const
+{
+    // Every column readable beside the form's width.
+    return QSize(960, 260);
+}
+
+QList<int> FileListPanel::selectedRows() const
+{
+    const QModelIndexList picked = m_view->selectionModel()->selectedRows();
+    QList<int> shown;
+    shown.reserve(picked.size());
+    for (const QModelIndex &index : picked)
+        shown.append(index.row());
+    std::sort(shown.begin(), shown.end());
+    QList<int> rows;
+    rows.reserve(shown.size());
+    for (const int row : std::as_const(shown))
+        rows.append(m_proxy->mapToSource(m_proxy->index(row, 0)).row());
+    return rows;
+}
+
+QList<int> FileListPanel::shownRows() const
+{
+    QList<int> rows;
+    rows.reserve(m_proxy->rowCount());
+    for (int row = 0; row < m_proxy->rowCount(); ++row)
+        rows.append(m_proxy->mapToSource(m_proxy->index(row, 0)).row());
+    return rows;
+}
+
+void FileListPanel::numberTracks()
+{
+    QList<int> rows = selectedRows();
+    if (rows.size() < 2)
+        rows = shownRows();
+    // The track field holds a number alone: the library writes no total.
+    for (int i = 0; i < rows.size(); ++i)
+        m_model->setText(rows.at(i), trackField(), QString::number(i + 1));
+}
+
+void FileListPanel::removeRows(const QList<int> &rows)
+{
+    m_model->remove(rows);
+}
+
+void FileListPanel::clear()
+{
+    const bool busy = isBusy();
+    m_reading.abandon();
+    m_saving.abandon();
+    m_read.reset();
+    m_saved.reset();
+    m_showTimer.stop();
+    m_model->clear();
+    if (busy)
+        emit busyChanged(false);
+}
+
+void FileListPanel::cancel()
+{
+    m_reading.cancel();
+    m_saving.cancel();
+}
+
+void FileListPanel::createReading()
+{
+    m_showTimer.setSingleShot(true);
+    m_showTimer.setInterval(100);
+    connect(&m_showTimer, &QTimer::timeout, this, &FileListPanel::showRowsRead);
+    connect(&m_reading, &BackgroundBatch::counted, this, [this](qsizetype count) {
+        m_readTotal = count;
+        emit progress(0, count);
+    });
+    connect(&m_reading, &BackgroundBatch::delivered, this, &FileListPanel::rowsRead);
+    connect(&m_reading, &BackgroundBatch::finished, this, &FileListPanel::readingFinished);
+}
+
+void FileListPanel::open(const QStringList &arguments)
+{
+    m_saving.cancel();
+    m_model->clear();
+    auto reading = std::make_shared<Reading>();
+    reading->arguments = arguments;
+    m_read = reading;
+    m_readTotal = 0;
+    m_readTo = 0;
+    m_shown = 0;
+    m_showTimer.stop();
+    const auto prepare = [reading] {
+        reading->items = collectFiles(reading->arguments);
+        reading->entries.resize(std::size_t(reading->items.size()));
+        return reading->items.size();
+    };
+    const auto work = [reading](qsizetype i) {
+        const FileItem &item = reading->items.at(i);
+        FileEntry &entry = reading->entries[std::size_t(i)];
+        if (item.error.isEmpty()) {
+            entry = FileEntry::read(item.path);
+        } else {
+            entry.path = item.path;
+            entry.problem = item.error;
+        }
+    };
+    m_reading.start(prepare, work, fileJobs);
+    emit busyChanged(true);
+}
+
+void FileListPanel::rowsRead(qsizetype, qsizetype to)
+{
+    m_readTo = to;
+    // The first rows at once, the next ones once the timer has run out.
+    if (!m_showTimer.isActive())
+        showRowsRead();
+}
+
+void FileListPanel::showRowsRead()
+{
+    if (!m_read || m_readTo == m_shown)
+        return;
+    m_model->append(m_read->entries, std::size_t(m_shown), std::size_t(m_readTo));
+    m_shown = m_readTo;
+    emit progress(m_shown, m_readTotal);
+    emit status(tr("%1 of %2 files read").arg(m_shown).arg(m_readTotal), QString());
+    m_showTimer.start();
+}
+
+void FileListPanel::readingFinished(qsizetype done)
+{
+    showRowsRead();
+    m_showTimer.stop();
+    const auto unread
+            = std::count_if(m_read->entries.begin(), m_read->entries.begin() + done,
+                            [](const FileEntry &entry) { return !entry.problem.isEmpty(); });
+    m_read.reset();
+    emit busyChanged(isBusy());
+    const QString reason = unread == 0
+            ? QString()
+            : tr("%1 of %2 files could not be read").arg(unread).arg(done);
+    // As one file that cannot be read still opens: the rows say why.
+    if (done < m_readTotal)
+        emit status(tr("Reading cancelled: %1 of %2 files read").arg(done).arg(m_readTotal),
+                    reason);
+    else
+        emit status(tr("Load tag OK"), reason);
+}
+
+void FileListPanel::createSaving()
+{
+    connect(&m_saving, &BackgroundBatch::delivered, this, &FileListPanel::rowsSaved);
+    connect(&m_saving, &BackgroundBatch::finished, this, &FileListPanel::savingFinished);
+}
+
+void FileListPanel::save(const QList<int> &rows)
+{
+    auto saving = std::make_shared<Saving>();
+    for (const int row : rows) {
+        if (m_model->isModified(row))
+            saving->jobs.push_back(
+                    {row, m_model->path(row), m_model->texts(row), m_model->newCover(row)});
+    }
+    saving->results.resize(saving->jobs.size());
+    m_saved = saving;
+    m_failed = 0;
+    m_saveTotal = qsizetype(saving->jobs.size());
+    // The rows stay as they are until their files are saved and read again.
+    m_view->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    const auto prepare = [saving] { return qsizetype(saving->jobs.size()); };
+    const auto work = [saving](qsizetype i) {
+        const Saving::Job &job = saving->jobs[std::size_t(i)];
+        Saving::Result &result = saving->results[std::size_t(i)];
+        TagRecord record;
+        for (std::size_t field = 0; field < tagFields.size(); ++field)
+            record.setText(tagFields[field], job.texts[field]);
+        result.error = record.save(job.path, job.cover, &result.reason);
+        // What the file holds now, saved or not.
+        if (result.error == 0)
+            result.entry = FileEntry::read(job.path);
+    };
+    m_saving.start(prepare, work, fileJobs);
+    emit busyChanged(true);
+    emit progress(0, m_saveTotal);
+}
+
+void FileListPanel::rowsSaved(qsizetype from, qsizetype to)
+{
+    for (qsizetype i = from; i < to; ++i) {
+        const Saving::Job &job = m_saved->jobs[std::size_t(i)];
+        Saving::Result &result = m_saved->results[std::size_t(i)];
+        if (result.error == 0) {
+            m_model->replace(job.row, result.entry);
+        } else {
+            // The edits stay, to be corrected and saved again.
+            m_model->setProblem(job.row, result.reason);
+            ++m_failed;
+        }
+        result = Saving::Result();
+    }
+    emit progress(to, m_saveTotal);
+}
+
+void FileListPanel::savingFinished(qsizetype done)
+{
+    m_saved.reset();
+    m_view->setEditTriggers(editTriggers);
+    emit busyChanged(isBusy());
+    const qsizetype unsaved = m_saveTotal - done + m_failed;
+    if (m_failed > 0)
+        emit status(tr("Save error %1: %2 of %3 files not saved")
+                            .arg(-1)
+                            .arg(m_failed)
+                            .arg(m_saveTotal),
+                    tr("the rows of the files not saved say why"));
+    else if (done < m_saveTotal)
+        emit status(tr("Save cancelled: %1 of %2 files saved").arg(done).arg(m_saveTotal),
+                    QString());
+    else
+        emit status(tr("Save tag OK"), QString());
+    emit saveFinished(int(unsaved));
+}

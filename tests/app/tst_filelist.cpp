@@ -1,0 +1,276 @@
+// Several files open at once in the real window: the list, the form on a selection, the save in
+// the background, read back with TagLib.
+#include "filelistmodel.h"
+#include "filelistpanel.h"
+#include "mainwindow.h"
+#include "profilefixture.h"
+#include "testsupport.h"
+#include "textfinder.h"
+#include "userinput.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSqlDatabase>
+#include <QTableView>
+#include <QtTest>
+
+#include <memory>
+
+#include <taglib/fileref.h>
+#include <taglib/tag.h>
+
+using namespace testsupport;
+
+namespace {
+
+QString tagText(const QString &path, TagLib::String (TagLib::Tag::*get)() const)
+{
+    const TagLib::FileRef file(fileNameBytes(path).constData());
+    return file.tag() ? fromTagString((file.tag()->*get)()) : QStringLiteral("unreadable");
+}
+
+} // namespace
+
+class TestFileList : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+    void formEditsSelection_data();
+    void formEditsSelection();
+    void readOnlyFileAmongThem_data();
+    void readOnlyFileAmongThem();
+    void cancelStopsTheSave();
+    void questionOnExit_data();
+    void questionOnExit();
+    void folderWithLinkLoop_data();
+    void folderWithLinkLoop();
+
+private:
+    // Copies of tone.mp3 in a folder of their own, titled "Song 1", "Song 2"... on one album.
+    QStringList album(int count);
+    // Opens paths as the command line does and waits for every row.
+    void openAll(const QStringList &paths, int rows);
+    void selectAll() { QTest::keyClick(list->view(), Qt::Key_A, Qt::ControlModifier); }
+    void type(const char *name, const QString &text);
+    void saveAndWait();
+    QString status() const { return window->findChild<QLabel *>("info_display")->text(); }
+
+    std::unique_ptr<ProfileFixture> profile;
+    std::unique_ptr<QTemporaryDir> files;
+    std::unique_ptr<MainWindow> window;
+    TextFinder *editor = nullptr;
+    FileListPanel *list = nullptr;
+};
+
+void TestFileList::init()
+{
+    profile = std::make_unique<ProfileFixture>();
+    QVERIFY(profile->writeTestProduct(QStringLiteral("http://127.0.0.1:1/version.xml")));
+    files = std::make_unique<QTemporaryDir>();
+    window = std::make_unique<MainWindow>(nullptr, QUrl("http://127.0.0.1:1/e/get-ad.php"));
+    editor = qobject_cast<TextFinder *>(window->centralWidget());
+    list = editor->fileListPanel();
+    window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+}
+
+void TestFileList::cleanup()
+{
+    window.reset();
+    files.reset();
+    profile.reset();
+    QSqlDatabase::removeDatabase(QLatin1String(QSqlDatabase::defaultConnection));
+}
+
+QStringList TestFileList::album(int count)
+{
+    QDir(files->path()).mkdir("album");
+    QStringList paths;
+    for (int i = 1; i <= count; ++i) {
+        const QString path = copyFixture(*files, "tone.mp3",
+                                         QString("album/%1.mp3").arg(i, 3, 10, QChar('0')));
+        TagLib::FileRef file(fileNameBytes(path).constData());
+        file.tag()->setTitle(tagString(QString("Song %1").arg(i)));
+        file.tag()->setAlbum("Fixtures");
+        file.save();
+        paths << path;
+    }
+    return paths;
+}
+
+void TestFileList::openAll(const QStringList &paths, int rows)
+{
+    QVERIFY(editor->openFiles(paths));
+    QTRY_VERIFY(!list->isBusy());
+    QCOMPARE(list->model()->rowCount(), rows);
+    QVERIFY(list->isVisible());
+    QCOMPARE(QApplication::focusWidget(), list->view());
+}
+
+void TestFileList::type(const char *name, const QString &text)
+{
+    auto *edit = editor->findChild<QLineEdit *>(QLatin1String("lineEdit_") + name);
+    edit->setFocus();
+    QTest::keyClick(edit, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClick(edit, Qt::Key_Delete);
+    QTest::keyClicks(edit, text);
+}
+
+void TestFileList::saveAndWait()
+{
+    QTest::keyClick(window.get(), Qt::Key_S, Qt::ControlModifier);
+    QVERIFY(list->isBusy() || !list->model()->anyModified());
+    QTRY_VERIFY(!list->isBusy());
+}
+
+void TestFileList::formEditsSelection_data()
+{
+    QTest::addColumn<QString>("field"); // typed into the form; none when empty
+    QTest::addColumn<bool>("cover"); // an image chosen for the selection
+    QTest::newRow("nothing typed: no file touched") << QString() << false;
+    QTest::newRow("album, the same in all") << "album" << false;
+    QTest::newRow("title, differing") << "title" << false;
+    QTest::newRow("a cover") << QString() << true;
+}
+
+void TestFileList::formEditsSelection()
+{
+    QFETCH(QString, field);
+    QFETCH(bool, cover);
+    const QStringList paths = album(3);
+    QList<QByteArray> before;
+    for (const QString &path : paths)
+        before << readAll(path);
+    openAll({QFileInfo(paths.first()).path()}, 3);
+    selectAll();
+    auto *title = editor->findChild<QLineEdit *>("lineEdit_title");
+    QCOMPARE(title->text(), QString());
+    QCOMPARE(title->placeholderText(), QStringLiteral("<different values>"));
+    QCOMPARE(editor->findChild<QLineEdit *>("lineEdit_album")->text(), QStringLiteral("Fixtures"));
+
+    if (!field.isEmpty())
+        type(field.toLatin1().constData(), "Typed");
+    const QByteArray jpeg = encode(QImage(QSize(64, 48), QImage::Format_RGB32), "JPEG");
+    if (cover) {
+        QVERIFY(writeAll(files->filePath("cover.jpg"), jpeg));
+        editor->chooseCover(files->filePath("cover.jpg"));
+    }
+    QCOMPARE(window->isWindowModified(), cover || !field.isEmpty());
+    saveAndWait();
+    QCOMPARE(status(), QStringLiteral("Save tag OK"));
+    QVERIFY(!window->isWindowModified());
+    for (int i = 0; i < paths.size(); ++i) {
+        if (field.isEmpty() && !cover)
+            QCOMPARE(readAll(paths[i]), before[i]);
+        const QString song = QString("Song %1").arg(i + 1);
+        QCOMPARE(tagText(paths[i], &TagLib::Tag::title), field == "title" ? "Typed" : song);
+        QCOMPARE(tagText(paths[i], &TagLib::Tag::album), field == "album" ? "Typed" : "Fixtures");
+        QCOMPARE(read(paths[i]).picture, cover ? jpeg : QByteArray());
+        // The row shows what the file holds now.
+        QCOMPARE(list->model()->text(i, tagFields[0]), field == "title" ? "Typed" : song);
+    }
+}
+
+void TestFileList::readOnlyFileAmongThem_data()
+{
+    QTest::addColumn<int>("readOnly");
+    QTest::newRow("first") << 0;
+    QTest::newRow("last") << 2;
+}
+
+void TestFileList::readOnlyFileAmongThem()
+{
+    QFETCH(int, readOnly);
+    const QStringList paths = album(3);
+    // Not even root writes a file that nobody may write.
+    QVERIFY(QFile::setPermissions(paths[readOnly], QFile::ReadOwner | QFile::ReadGroup));
+    const QByteArray unchanged = readAll(paths[readOnly]);
+    openAll(paths, 3);
+    selectAll();
+    type("album", "New");
+    saveAndWait();
+    QCOMPARE(status(), QStringLiteral("Save error -1: 1 of 3 files not saved"));
+    for (int i = 0; i < paths.size(); ++i) {
+        const QString shown
+                = list->model()->data(list->model()->index(i, 0), Qt::DisplayRole).toString();
+        QCOMPARE(list->model()->isModified(i), i == readOnly);
+        if (i == readOnly) {
+            QCOMPARE(readAll(paths[i]), unchanged);
+            QVERIFY2(shown.contains("permission denied"), qPrintable(shown));
+        } else {
+            QCOMPARE(tagText(paths[i], &TagLib::Tag::album), QStringLiteral("New"));
+        }
+    }
+    QVERIFY(window->isWindowModified());
+}
+
+void TestFileList::cancelStopsTheSave()
+{
+    const QStringList paths = album(40);
+    openAll(paths, 40);
+    selectAll();
+    type("album", "New");
+    auto *cancel = window->findChild<QPushButton *>("cancelButton");
+    QTest::keyClick(window.get(), Qt::Key_S, Qt::ControlModifier);
+    QVERIFY(cancel->isVisible());
+    QTest::mouseClick(cancel, Qt::LeftButton);
+    QTRY_VERIFY(!list->isBusy());
+    // Those begun are saved and read back; the others are untouched and still modified.
+    int saved = 0;
+    for (int i = 0; i < paths.size(); ++i) {
+        const bool done = tagText(paths[i], &TagLib::Tag::album) == QLatin1String("New");
+        QCOMPARE(list->model()->isModified(i), !done);
+        saved += done ? 1 : 0;
+    }
+    QVERIFY2(saved < paths.size(), qPrintable(status()));
+    QCOMPARE(status(), QString("Save cancelled: %1 of 40 files saved").arg(saved));
+}
+
+void TestFileList::questionOnExit_data()
+{
+    QTest::addColumn<QMessageBox::StandardButton>("answer");
+    QTest::newRow("Save") << QMessageBox::Save;
+    QTest::newRow("Discard") << QMessageBox::Discard;
+    QTest::newRow("Cancel") << QMessageBox::Cancel;
+}
+
+void TestFileList::questionOnExit()
+{
+    QFETCH(QMessageBox::StandardButton, answer);
+    const QStringList paths = album(2);
+    openAll(paths, 2);
+    selectAll();
+    type("genre", "Jazz");
+    QString question;
+    const std::unique_ptr<QTimer> answering = answerMessageBox(answer, &question);
+    QCOMPARE(window->close(), answer != QMessageBox::Cancel);
+    QVERIFY2(question.contains("2 files"), qPrintable(question));
+    for (const QString &path : paths)
+        QCOMPARE(tagText(path, &TagLib::Tag::genre), answer == QMessageBox::Save ? "Jazz" : "");
+}
+
+void TestFileList::folderWithLinkLoop_data()
+{
+    QTest::addColumn<QString>("target"); // of album/sub/loop
+    QTest::newRow("to its parent") << "..";
+    QTest::newRow("to itself") << ".";
+}
+
+void TestFileList::folderWithLinkLoop()
+{
+    QFETCH(QString, target);
+    const QStringList paths = album(2);
+    const QString sub = files->filePath("album/sub");
+    QVERIFY(QDir().mkdir(sub));
+    QVERIFY(QFile::copy(paths.first(), sub + "/inner.mp3"));
+    QVERIFY(QFile::link(target, sub + "/loop"));
+    openAll({files->filePath("album")}, 3);
+    QCOMPARE(list->model()->path(2), sub + "/inner.mp3");
+}
+
+QTEST_MAIN(TestFileList)
+#include "tst_filelist.moc"
