@@ -2,6 +2,8 @@
 
 #include "filelistmodel.h"
 #include "filewalk.h"
+#include "namestagsdialog.h"
+#include "renamedialog.h"
 #include "tagrecord.h"
 
 #include <QAction>
@@ -28,6 +30,11 @@ const TagField &trackField()
     return *std::find_if(tagFields.begin(), tagFields.end(), [](const TagField &field) {
         return QLatin1String(field.name) == QLatin1String("track");
     });
+}
+
+QString filesText(qsizetype count)
+{
+    return count == 1 ? FileListPanel::tr("1 file") : FileListPanel::tr("%1 files").arg(count);
 }
 
 } // namespace
@@ -116,6 +123,20 @@ void FileListPanel::createContextMenu()
         if (!isSaving() && !selectedRows().isEmpty())
             emit removeRequested(selectedRows());
     });
+    m_menu->addSeparator();
+    QAction *rename = m_menu->addAction(tr("Rename files from tags…"));
+    rename->setObjectName(QStringLiteral("actionRename_files_from_tags"));
+    connect(rename, &QAction::triggered, this, &FileListPanel::renameFromTags);
+    QAction *fromNames = m_menu->addAction(tr("Tags from file names…"));
+    fromNames->setObjectName(QStringLiteral("actionTags_from_file_names"));
+    connect(fromNames, &QAction::triggered, this, &FileListPanel::tagsFromNames);
+    m_undoRename = m_menu->addAction(tr("Undo rename"));
+    m_undoRename->setObjectName(QStringLiteral("actionUndo_rename"));
+    m_undoRename->setShortcut(QKeySequence::Undo);
+    m_undoRename->setShortcutContext(Qt::WidgetShortcut);
+    m_undoRename->setEnabled(false);
+    m_view->addAction(m_undoRename);
+    connect(m_undoRename, &QAction::triggered, this, &FileListPanel::undoRename);
     m_view->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(m_view, &QWidget::customContextMenuRequested, this, &FileListPanel::showContextMenu);
 }
@@ -168,11 +189,97 @@ void FileListPanel::numberTracks()
 
 void FileListPanel::removeRows(const QList<int> &rows)
 {
+    forgetRenames();
     m_model->remove(rows);
+}
+
+QList<int> FileListPanel::rowsToName() const
+{
+    const QList<int> rows = selectedRows();
+    return rows.isEmpty() ? shownRows() : rows;
+}
+
+void FileListPanel::renameFromTags()
+{
+    if (isBusy())
+        return;
+    // The names come from the fields as the list shows them, unsaved edits included; the rows
+    // keep their edits under the new names.
+    RenameDialog dialog(m_model->fileFields(rowsToName()), this);
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    m_renames = dialog.renamed();
+    for (const RenameDone &done : std::as_const(m_renames)) {
+        const int row = m_model->rowOf(done.from);
+        if (row >= 0)
+            m_model->setPath(row, done.to);
+    }
+    m_undoRename->setEnabled(!m_renames.isEmpty());
+    const QStringList failures = dialog.failures();
+    if (failures.isEmpty())
+        emit status(tr("Rename OK: %1 renamed").arg(filesText(m_renames.size())), QString());
+    else
+        emit status(tr("Rename error: %1 of %2 files not renamed")
+                            .arg(failures.size())
+                            .arg(failures.size() + m_renames.size()),
+                    failures.join(QLatin1Char('\n')));
+    emit selectionChanged();
+}
+
+void FileListPanel::undoRename()
+{
+    if (isBusy() || m_renames.isEmpty())
+        return;
+    QStringList failures;
+    // Last renamed first: a folder made for several files is removed once the last leaves it.
+    for (auto done = m_renames.crbegin(); done != m_renames.crend(); ++done) {
+        const int error = ::undoRename(*done);
+        if (error != 0) {
+            failures.append(done->to + QStringLiteral(": ") + renameFailure(error));
+            continue;
+        }
+        const int row = m_model->rowOf(done->to);
+        if (row >= 0)
+            m_model->setPath(row, done->from);
+    }
+    const qsizetype total = m_renames.size();
+    forgetRenames();
+    if (failures.isEmpty())
+        emit status(tr("Undo rename OK: %1 put back").arg(filesText(total)), QString());
+    else
+        emit status(tr("Undo rename error: %1 of %2 files not put back")
+                            .arg(failures.size())
+                            .arg(total),
+                    failures.join(QLatin1Char('\n')));
+    emit selectionChanged();
+}
+
+void FileListPanel::forgetRenames()
+{
+    m_renames.clear();
+    if (m_undoRename)
+        m_undoRename->setEnabled(false);
+}
+
+void FileListPanel::tagsFromNames()
+{
+    if (isBusy())
+        return;
+    NamesTagsDialog dialog(m_model->fileFields(rowsToName()), this);
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    // Unsaved edits, as if typed into the cells: Save writes them.
+    for (const FieldsFromName &file : dialog.changes()) {
+        const int row = m_model->rowOf(file.path);
+        for (const FieldValue &value : file.fields)
+            if (row >= 0)
+                m_model->setText(row, tagFields[value.field], value.text);
+    }
 }
 
 void FileListPanel::clear()
 {
+    forgetRenames();
     const bool busy = isBusy();
     m_reading.abandon();
     m_saving.abandon();
@@ -205,6 +312,7 @@ void FileListPanel::createReading()
 
 void FileListPanel::open(const QStringList &arguments)
 {
+    forgetRenames();
     m_saving.cancel();
     m_model->clear();
     auto reading = std::make_shared<Reading>();

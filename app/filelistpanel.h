@@ -4,6 +4,7 @@
 
 #include "backgroundbatch.h"
 #include "fileentry.h"
+#include "filerenamer.h"
 
 #include <QByteArray>
 #include <QDockWidget>
@@ -51,6 +52,12 @@ public:
     // are selected.
     void numberTracks();
     void removeRows(const QList<int> &rows);
+    // "Rename files from tags…" and "Tags from file names…" on the selected rows, or on every
+    // row when none is selected: each asks for a pattern, with a preview, and applies on OK.
+    void renameFromTags();
+    void tagsFromNames();
+    // Puts back every file that the last rename moved, where its old name is still free.
+    void undoRename();
     // Empties the list; files still being read are dropped.
     void clear();
     // The list's context menu, built by createContextMenu(): for more actions on the selection.
@@ -73,6 +80,8 @@ private:
     void createReading();
     void createSaving();
     void showContextMenu(const QPoint &pos);
+    QList<int> rowsToName() const;
+    void forgetRenames();
     void rowsRead(qsizetype from, qsizetype to);
     void showRowsRead();
     void readingFinished(qsizetype done);
@@ -87,6 +96,9 @@ private:
     QSortFilterProxyModel *m_proxy;
     QTableView *m_view;
     QMenu *m_menu = nullptr;
+    QAction *m_undoRename = nullptr;
+    // The last rename's files, until the list's files change otherwise.
+    QList<RenameDone> m_renames;
     BackgroundBatch m_reading;
     BackgroundBatch m_saving;
     std::shared_ptr<Reading> m_read;

@@ -10,6 +10,7 @@
 
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPushButton>
 #include <QSqlDatabase>
 #include <QTableView>
@@ -48,6 +49,8 @@ private slots:
     void questionOnExit();
     void folderWithLinkLoop_data();
     void folderWithLinkLoop();
+    void renameUndoAndTagsFromNames_data();
+    void renameUndoAndTagsFromNames();
 
 private:
     // Copies of tone.mp3 in a folder of their own, titled "Song 1", "Song 2"... on one album.
@@ -270,6 +273,45 @@ void TestFileList::folderWithLinkLoop()
     QVERIFY(QFile::link(target, sub + "/loop"));
     openAll({files->filePath("album")}, 3);
     QCOMPARE(list->model()->path(2), sub + "/inner.mp3");
+}
+
+void TestFileList::renameUndoAndTagsFromNames_data()
+{
+    QTest::addColumn<bool>("oldNameTaken"); // by a file made after the rename
+    QTest::newRow("old names free") << false;
+    QTest::newRow("an old name taken") << true;
+}
+
+void TestFileList::renameUndoAndTagsFromNames()
+{
+    QFETCH(bool, oldNameTaken);
+    const QStringList paths = album(2);
+    openAll(paths, 2);
+    selectAll();
+    type("genre", "Jazz"); // an unsaved edit goes with its row to the new name
+    const auto menuAction = [this](const char *name) {
+        list->contextMenu()->findChild<QAction *>(QLatin1String(name))->trigger();
+    };
+    auto answering = answerPatternDialog("%title%");
+    menuAction("actionRename_files_from_tags");
+    const QString renamed = files->filePath("album/Song 1.mp3");
+    QCOMPARE(list->model()->path(0), renamed);
+    QVERIFY(QFile::exists(renamed) && !QFile::exists(paths[0]) && list->model()->isModified(0));
+    if (oldNameTaken)
+        QVERIFY(QFile::copy(renamed, paths[0]));
+    // Offscreen, nothing gives the window back its focus once the dialog has closed.
+    window->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(window.get()));
+    list->view()->setFocus();
+    QTest::keyClick(list->view(), Qt::Key_Z, Qt::ControlModifier);
+    QCOMPARE(list->model()->path(0), oldNameTaken ? renamed : paths[0]);
+    QCOMPARE(list->model()->path(1), paths[1]);
+    QCOMPARE(QFile::exists(renamed), oldNameTaken);
+
+    answering = answerPatternDialog("%album%");
+    menuAction("actionTags_from_file_names");
+    QCOMPARE(list->model()->text(1, tagFields[2]), "002");
+    QCOMPARE(tagText(paths[1], &TagLib::Tag::album), "Fixtures"); // until saved
 }
 
 QTEST_MAIN(TestFileList)

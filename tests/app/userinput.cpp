@@ -1,6 +1,7 @@
 #include "userinput.h"
 
 #include <QApplication>
+#include <QDialogButtonBox>
 #include <QDropEvent>
 #include <QFileDialog>
 #include <QLineEdit>
@@ -65,6 +66,23 @@ std::unique_ptr<QTimer> answerMessageBox(QMessageBox::StandardButton button, QSt
         *text = box->text();
         self->stop();
         answer->click();
+    });
+    timer->start(10);
+    return timer;
+}
+
+std::unique_ptr<QTimer> answerPatternDialog(const QString &pattern)
+{
+    auto timer = std::make_unique<QTimer>();
+    QTimer *self = timer.get();
+    QObject::connect(self, &QTimer::timeout, self, [self, pattern] {
+        QWidget *dialog = QApplication::activeModalWidget();
+        auto *edit = dialog ? dialog->findChild<QLineEdit *>(QStringLiteral("pattern")) : nullptr;
+        if (!edit)
+            return;
+        self->stop();
+        edit->setText(pattern);
+        dialog->findChild<QDialogButtonBox *>()->button(QDialogButtonBox::Ok)->click();
     });
     timer->start(10);
     return timer;

@@ -33,6 +33,10 @@ std::unique_ptr<QTimer> answerFileDialog(const QString &path, DialogSeen *seen);
 // by clicking button; its text goes to text.
 std::unique_ptr<QTimer> answerMessageBox(QMessageBox::StandardButton button, QString *text);
 
+// Types pattern into the name pattern dialog that becomes the modal window while the returned
+// timer runs, and presses its OK.
+std::unique_ptr<QTimer> answerPatternDialog(const QString &pattern);
+
 // Drags the files from outside onto window at pos (window coordinates) and drops them there,
 // as a file manager does, offering to copy or move them. True when the window took the drag
 // and the drop, as a copy: a file manager deletes the source of a moved file.
