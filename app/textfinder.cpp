@@ -189,11 +189,14 @@ void TextFinder::on_findButton_clicked()
     // The second filter offers every kind the library reads.
     const QString filters = tr("Audio Files (*.mp3 *.ape *.ogg *.flac)") + QStringLiteral(";;")
             + tr("All audio files (%1)").arg(audiofiles::namePatterns());
-    const QStringList chosen
+    QStringList chosen
             = QFileDialog::getOpenFileNames(this, tr("Open Audio"), dialogFolder(), filters);
     if (chosen.isEmpty())
         return;
     if (chosen.size() > 1 && fileList) {
+        // As for one file: a name that is not UTF-8 comes back with its bytes replaced.
+        for (QString &path : chosen)
+            path = existingName(path);
         showList(chosen);
         return;
     }
