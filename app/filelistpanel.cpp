@@ -386,8 +386,18 @@ void FileListPanel::createSaving()
     connect(&m_saving, &BackgroundBatch::finished, this, &FileListPanel::savingFinished);
 }
 
+void FileListPanel::commitEdit()
+{
+    if (QWidget *cellEditor = m_view->indexWidget(m_view->currentIndex())) {
+        emit m_view->itemDelegate()->commitData(cellEditor);
+        emit m_view->itemDelegate()->closeEditor(cellEditor);
+    }
+}
+
 void FileListPanel::save(const QList<int> &rows)
 {
+    // Left open, a cell's text would be put back to the file's by its row's result.
+    commitEdit();
     auto saving = std::make_shared<Saving>();
     for (const int row : rows) {
         if (m_model->isModified(row))
@@ -423,7 +433,11 @@ void FileListPanel::rowsSaved(qsizetype from, qsizetype to)
         const Saving::Job &job = m_saved->jobs[std::size_t(i)];
         Saving::Result &result = m_saved->results[std::size_t(i)];
         if (result.error == 0) {
-            m_model->replace(job.row, result.entry);
+            // A row changed while its file was saved (a cover dropped meanwhile) keeps the
+            // change, still to be saved.
+            if (m_model->texts(job.row) == job.texts
+                && m_model->newCover(job.row).isSharedWith(job.cover))
+                m_model->replace(job.row, result.entry);
         } else {
             // The edits stay, to be corrected and saved again.
             m_model->setProblem(job.row, result.reason);

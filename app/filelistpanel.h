@@ -42,6 +42,8 @@ public:
     // Empties the list and reads the files that the arguments name (files and folders, walked
     // as the command line walks them).
     void open(const QStringList &arguments);
+    // A cell still typed into takes its text, as in a spreadsheet when saving.
+    void commitEdit();
     // Saves the rows, each modified one, the others left alone; finished() tells how it went.
     void save(const QList<int> &rows);
     // Stops after the files being read or saved now.

@@ -208,8 +208,10 @@ void TextFinder::on_saveButton_clicked()
 {
     // Several files are saved in the background; the list and the status bar tell how it goes.
     if (listShown()) {
-        if (!fileList->isBusy())
-            fileList->save(fileList->model()->modifiedRows());
+        if (fileList->isBusy())
+            return;
+        fileList->commitEdit();
+        fileList->save(fileList->model()->modifiedRows());
         return;
     }
     save();
