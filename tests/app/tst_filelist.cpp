@@ -47,6 +47,7 @@ private slots:
     void cancelStopsTheSave();
     void changeDuringSaveKept_data();
     void changeDuringSaveKept();
+    void removeAllAtOnce();
     void questionOnExit_data();
     void questionOnExit();
     void folderWithLinkLoop_data();
@@ -264,6 +265,17 @@ void TestFileList::changeDuringSaveKept()
     QCOMPARE(tagText(paths[0], &TagLib::Tag::title), cover ? "Song 1" : "Edited");
     QCOMPARE(list->model()->isModified(0), cover);
     QCOMPARE(window->isWindowModified(), cover);
+}
+
+void TestFileList::removeAllAtOnce()
+{
+    openAll(album(3), 3);
+    selectAll();
+    QSignalSpy removed(list->model(), &QAbstractItemModel::rowsRemoved);
+    QTest::keyClick(list->view(), Qt::Key_Delete);
+    // Each removal has the window go over every row again: thousands at once must be one.
+    QCOMPARE(removed.size(), 1);
+    QCOMPARE(list->model()->rowCount(), 0);
 }
 
 void TestFileList::questionOnExit_data()
