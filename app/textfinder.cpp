@@ -480,6 +480,8 @@ void TextFinder::removeFromList(const QList<int> &rows)
 bool TextFinder::maybeSaveRows(const QList<int> &rows)
 {
     stopSaving();
+    // A cell still typed into counts as changed, not left to lose its text with the list.
+    fileList->commitEdit();
     QList<int> changed;
     for (const int row : rows) {
         if (fileList->model()->isModified(row))

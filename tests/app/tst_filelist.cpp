@@ -50,6 +50,7 @@ private slots:
     void removeAllAtOnce();
     void questionOnExit_data();
     void questionOnExit();
+    void exitWithCellTypedInto();
     void folderWithLinkLoop_data();
     void folderWithLinkLoop();
     void renameUndoAndTagsFromNames_data();
@@ -299,6 +300,20 @@ void TestFileList::questionOnExit()
     QVERIFY2(question.contains("2 files"), qPrintable(question));
     for (const QString &path : paths)
         QCOMPARE(tagText(path, &TagLib::Tag::genre), answer == QMessageBox::Save ? "Jazz" : "");
+}
+
+void TestFileList::exitWithCellTypedInto()
+{
+    const QStringList paths = album(2);
+    openAll(paths, 2);
+    const QModelIndex cell = list->view()->model()->index(1, FileListModel::columnOf(tagFields[0]));
+    list->view()->setCurrentIndex(cell);
+    QTest::keyClick(list->view(), Qt::Key_F2);
+    QTest::keyClicks(list->view()->indexWidget(cell), "Late");
+    QString question;
+    const std::unique_ptr<QTimer> answering = answerMessageBox(QMessageBox::Save, &question);
+    QVERIFY(window->close());
+    QCOMPARE(tagText(paths[1], &TagLib::Tag::title), QStringLiteral("Late"));
 }
 
 void TestFileList::folderWithLinkLoop_data()
