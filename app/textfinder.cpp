@@ -508,7 +508,11 @@ bool TextFinder::saveRows(const QList<int> &rows)
     });
     fileList->save(rows);
     loop.exec();
-    return unsaved == 0;
+    // A row changed while its file was saved (an image dropped meanwhile) keeps that change.
+    FileListModel *model = fileList->model();
+    return unsaved == 0 && std::none_of(rows.begin(), rows.end(), [model](int row) {
+               return model->isModified(row);
+           });
 }
 
 void TextFinder::stopSaving()
