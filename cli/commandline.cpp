@@ -34,6 +34,21 @@ bool parse(QCommandLineParser &parser, const QString &command, const QStringList
     return true;
 }
 
+int parseFileCommand(QCommandLineParser &parser, const QString &command,
+                     const QStringList &arguments, const QString &usage, Console &console,
+                     int *exitStatus)
+{
+    parser.addOption(jobsOption());
+    parser.addPositionalArgument(QStringLiteral("files"), QStringLiteral("Audio files or folders."),
+                                 QStringLiteral("FILE|FOLDER..."));
+    if (!parse(parser, command, arguments, usage, console, exitStatus))
+        return 0;
+    const int count = jobs(parser, command, console);
+    if (count == 0)
+        *exitStatus = UsageError;
+    return count;
+}
+
 QCommandLineOption helpOption()
 {
     // Not Qt's own: its --help-all lists options of Qt's GUI classes this program never takes.

@@ -22,6 +22,13 @@ enum ExitStatus {
 bool parse(QCommandLineParser &parser, const QString &command, const QStringList &arguments,
            const QString &usage, Console &console, int *exitStatus);
 
+// For the commands over FILE|FOLDER...: adds --jobs and the files to parser, parses as parse()
+// does and reads --jobs. Returns the jobs to run, or 0 when the run ends here: exitStatus then
+// says how.
+int parseFileCommand(QCommandLineParser &parser, const QString &command,
+                     const QStringList &arguments, const QString &usage, Console &console,
+                     int *exitStatus);
+
 // -h, --help.
 QCommandLineOption helpOption();
 

@@ -100,19 +100,15 @@ int renameCommand(const QStringList &arguments, Console &console)
     const QCommandLineOption dryRun(QStringLiteral("dry-run"),
                                     QStringLiteral("Prints each old and new name; renames "
                                                    "nothing."));
-    parser.addOptions({patternOption, dryRun, commandline::jobsOption()});
-    parser.addPositionalArgument(QStringLiteral("files"), QStringLiteral("Audio files or folders."),
-                                 QStringLiteral("FILE|FOLDER..."));
+    parser.addOptions({patternOption, dryRun});
 
     int status = commandline::Success;
-    if (!commandline::parse(parser, command, arguments,
-                            QStringLiteral("quillet rename --pattern PATTERN [options] "
-                                           "FILE|FOLDER..."),
-                            console, &status))
-        return status;
-    const int jobs = commandline::jobs(parser, command, console);
+    const int jobs = commandline::parseFileCommand(
+            parser, command, arguments,
+            QStringLiteral("quillet rename --pattern PATTERN [options] FILE|FOLDER..."), console,
+            &status);
     if (jobs == 0)
-        return commandline::UsageError;
+        return status;
     if (!parser.isSet(patternOption))
         return commandline::usageError(console, QStringLiteral("--pattern is missing"), command);
     NamePattern pattern;

@@ -130,18 +130,14 @@ int setCommand(const QStringList &arguments, Console &console)
             QStringLiteral("Sets the fields that the pattern names from each file's name "
                            "(without its extension; with / also from its folders)."),
             QStringLiteral("PATTERN"));
-    parser.addOptions({coverOption, fromName, dryRun, commandline::jobsOption()});
-    parser.addPositionalArgument(QStringLiteral("files"), QStringLiteral("Audio files or folders."),
-                                 QStringLiteral("FILE|FOLDER..."));
+    parser.addOptions({coverOption, fromName, dryRun});
 
     int status = commandline::Success;
-    if (!commandline::parse(parser, command, arguments,
-                            QStringLiteral("quillet set [options] FILE|FOLDER..."), console,
-                            &status))
-        return status;
-    const int jobs = commandline::jobs(parser, command, console);
+    const int jobs = commandline::parseFileCommand(
+            parser, command, arguments, QStringLiteral("quillet set [options] FILE|FOLDER..."),
+            console, &status);
     if (jobs == 0)
-        return commandline::UsageError;
+        return status;
 
     Change change;
     change.dryRun = parser.isSet(dryRun);

@@ -68,18 +68,12 @@ int showCommand(const QStringList &arguments, Console &console)
             QStringLiteral("json"),
             QStringLiteral("One JSON object per file and line (JSON Lines)."));
     parser.addOption(json);
-    parser.addOption(commandline::jobsOption());
-    parser.addPositionalArgument(QStringLiteral("files"), QStringLiteral("Audio files or folders."),
-                                 QStringLiteral("FILE|FOLDER..."));
-
     int status = commandline::Success;
-    if (!commandline::parse(parser, command, arguments,
-                            QStringLiteral("quillet show [--json] [--jobs N] FILE|FOLDER..."),
-                            console, &status))
-        return status;
-    const int jobs = commandline::jobs(parser, command, console);
+    const int jobs = commandline::parseFileCommand(
+            parser, command, arguments,
+            QStringLiteral("quillet show [--json] [--jobs N] FILE|FOLDER..."), console, &status);
     if (jobs == 0)
-        return commandline::UsageError;
+        return status;
     if (parser.positionalArguments().isEmpty())
         return commandline::usageError(console, QStringLiteral("no file or folder given"), command);
 
