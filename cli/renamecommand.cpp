@@ -28,6 +28,7 @@ std::vector<FileFields> readFields(QList<FileItem> &items, int jobs)
         const FileItem &item = std::as_const(items)[i];
         FileFields &file = files[static_cast<std::size_t>(i)];
         file.path = item.path;
+        file.base = item.root;
         TagRecord record;
         if (!item.error.isEmpty() || !record.read(item.path, &errors[static_cast<std::size_t>(i)]))
             return;

@@ -1,6 +1,7 @@
 #include "filerenamer.h"
 
 #include "failurereason.h"
+#include "quillet.h"
 #include "saveguard.h"
 #include "widetext.h"
 
@@ -70,11 +71,26 @@ int moveNoReplace(const QByteArray &from, const QByteArray &to)
     return 0;
 }
 
+// 0 when the file reads as audio; else why not (QUILLET_ENOTAUDIO for a page of text named
+// .mp3). Read before the guard is taken: a read waits for the lock the guard holds.
+int readsAsAudio(const QString &path)
+{
+    tagstruct tag;
+    readTag(toWide(path), &tag);
+    const int error = errno;
+    delete[] tag.picture;
+    return error;
+}
+
 } // namespace
 
 int renameFile(const QString &from, const QString &to, RenameDone *done)
 {
     const QByteArray source = nativeName(from);
+    removeLeftJournals(parentOf(from));
+    // A file whose tags cannot be read has no name to get from them.
+    if (const int error = readsAsAudio(from))
+        return error;
     SaveGuard guard;
     if (const int error = guard.take(source))
         return error;

@@ -1,6 +1,7 @@
 #include "filewalk.h"
 
 #include "audiofiles.h"
+#include "saveguard.h"
 #include "widetext.h"
 
 #include <QSet>
@@ -39,6 +40,7 @@ void walkFolder(const fs::path &folder, Walk &walk)
         walk.items.append({fromFilesystemPath(folder), QStringLiteral("cannot read this folder")});
         return;
     }
+    removeLeftJournals(fromFilesystemPath(folder));
     // In order of name, so that of two ways into one folder the same one is always taken.
     std::sort(entries.begin(), entries.end(), [](const auto &a, const auto &b) {
         return a.path().filename() < b.path().filename();
@@ -72,6 +74,8 @@ QList<FileItem> collectFiles(const QStringList &arguments)
         walkFolder(filesystemPath(argument), walk);
         std::sort(walk.items.begin(), walk.items.end(),
                   [](const FileItem &a, const FileItem &b) { return a.path < b.path; });
+        for (FileItem &item : walk.items)
+            item.root = argument;
         items.append(walk.items);
     }
     return items;

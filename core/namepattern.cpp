@@ -83,6 +83,12 @@ bool hasLoneSurrogate(const QString &text)
     return false;
 }
 
+// The text a name gets for an empty field.
+QString unknown(std::size_t field)
+{
+    return QStringLiteral("Unknown ") + QLatin1String(tagFields[field].label);
+}
+
 bool onlyDigits(const QString &text)
 {
     return std::all_of(text.cbegin(), text.cend(),
@@ -169,13 +175,14 @@ QString NamePattern::fill(const Part &part, const FieldTexts &values) const
     }
     value = trimmedName(value);
     if (value.isEmpty())
-        return QStringLiteral("Unknown ") + QLatin1String(tagFields[*part.field].label);
+        return unknown(*part.field);
     if (part.width > 0 && onlyDigits(value))
         return value.rightJustified(part.width, QLatin1Char('0'));
     return value;
 }
 
-QString NamePattern::pathFor(const QString &path, const FieldTexts &values, QString *error) const
+QString NamePattern::pathFor(const QString &path, const FieldTexts &values, QString *error,
+                             const QString &base) const
 {
     QString filled;
     for (const Part &part : m_parts)
@@ -192,7 +199,19 @@ QString NamePattern::pathFor(const QString &path, const FieldTexts &values, QStr
             return QString();
         }
     }
-    return path.left(slash + 1) + names.join(QLatin1Char('/')) + extension;
+    QString folder = base;
+    while (folder.size() > 1 && folder.endsWith(QLatin1Char('/')))
+        folder.chop(1);
+    if (folder.isEmpty())
+        folder = path.left(slash + 1);
+    else if (!folder.endsWith(QLatin1Char('/')))
+        folder += QLatin1Char('/');
+    const QString to = folder + names.join(QLatin1Char('/')) + extension;
+    // However the folder was spelt: "./d/x.mp3" is at "d/x.mp3".
+    const auto key = [](const QString &name) {
+        return QDir::cleanPath(QDir::current().absoluteFilePath(name));
+    };
+    return key(to) == key(path) ? path : to;
 }
 
 void NamePattern::buildExpression()
@@ -208,8 +227,11 @@ void NamePattern::buildExpression()
             expression += QStringLiteral("\\g{%1}").arg(groups[*part.field]);
         } else {
             groups[*part.field] = ++count;
-            expression += tagFields[*part.field].isNumber ? QStringLiteral("([0-9]+)")
-                                                          : QStringLiteral("([^/]+?)");
+            // A number's part is digits, or the text a name gets where the field is empty.
+            expression += tagFields[*part.field].isNumber
+                    ? QStringLiteral("([0-9]+|%1)")
+                              .arg(QRegularExpression::escape(unknown(*part.field)))
+                    : QStringLiteral("([^/]+?)");
         }
     }
     m_expression.setPattern(QRegularExpression::anchoredPattern(expression));
@@ -236,12 +258,14 @@ std::optional<QList<FieldValue>> NamePattern::fieldsFrom(const QString &path, QS
     }
     QList<FieldValue> values;
     int group = 0;
+    std::array<bool, tagFields.size()> seen {};
     for (const Part &part : m_parts) {
-        if (!part.field
-            || std::any_of(values.cbegin(), values.cend(),
-                           [&part](const FieldValue &v) { return v.field == *part.field; }))
+        if (!part.field || seen[*part.field])
             continue;
+        seen[*part.field] = true;
         QString text = match.captured(++group).trimmed();
+        if (text.isEmpty() || text == unknown(*part.field))
+            continue;
         if (tagFields[*part.field].isNumber) {
             const std::optional<QString> number = wholeNumber(text);
             if (!number) {
@@ -249,6 +273,9 @@ std::optional<QList<FieldValue>> NamePattern::fieldsFrom(const QString &path, QS
                                  .arg(QLatin1String(tagFields[*part.field].name));
                 return std::nullopt;
             }
+            // 0 is what a name shows for no number ("00" for %track:2%), never a number given.
+            if (*number == QLatin1String("0"))
+                continue;
             text = *number;
         }
         values.append({*part.field, text});

@@ -22,6 +22,9 @@ struct FileFields
 {
     QString path;
     FieldTexts texts;
+    // The folder a pattern's folders are made in: the one the file was found in by a walk.
+    // Empty: the file's own folder.
+    QString base = QString();
 };
 
 // One field and the text a file's name gives it.
@@ -41,12 +44,17 @@ public:
     // True where the pattern has a placeholder of the field (index in tagFields).
     bool names(std::size_t field) const;
 
-    // The path path gets: the pattern filled with values, in path's folder (folders the pattern
-    // makes below it), the extension kept. Empty, with the reason, where a name comes out empty.
-    QString pathFor(const QString &path, const FieldTexts &values, QString *error) const;
+    // The path path gets: the pattern filled with values, in base (path's folder where base is
+    // empty; folders the pattern makes below it), the extension kept. A file already at its name
+    // gets path itself, so that a second run changes nothing. Empty, with the reason, where a
+    // name comes out empty.
+    QString pathFor(const QString &path, const FieldTexts &values, QString *error,
+                    const QString &base = QString()) const;
 
     // The fields that path's name gives (and its last folders', where the pattern has folders),
     // each once, in the order of the pattern. Nothing, with the reason, where it does not match.
+    // A part that is empty, or the text a name gets for an empty field ("Unknown Artist", 0 for
+    // a number), gives nothing: the field stays as the file has it.
     std::optional<QList<FieldValue>> fieldsFrom(const QString &path, QString *error) const;
 
 private:

@@ -38,7 +38,7 @@ QList<RenameRow> planRenames(const NamePattern &pattern, const QList<FileFields>
     QHash<QString, int> named;
     for (const FileFields &file : files) {
         RenameRow row {file.path, QString(), QString()};
-        row.to = pattern.pathFor(file.path, file.texts, &row.error);
+        row.to = pattern.pathFor(file.path, file.texts, &row.error, file.base);
         if (row.error.isEmpty())
             ++named[nameKey(row.to)];
         rows.append(row);

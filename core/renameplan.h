@@ -16,8 +16,9 @@ struct RenameRow
     bool renames() const { return error.isEmpty() && to != from; }
 };
 
-// A row per file, in their order. Never over another file: a new name that exists already, or
-// that two files would get, is refused for those files.
+// A row per file, in their order; a pattern's folders are made in each file's base. Never over
+// another file: a new name that exists already, or that two files would get, is refused for
+// those files.
 QList<RenameRow> planRenames(const NamePattern &pattern, const QList<FileFields> &files);
 
 #endif // RENAMEPLAN_H

@@ -6,6 +6,9 @@
 #include "widetext.h"
 
 #include <cerrno>
+#include <cstring>
+
+#include <dirent.h>
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -70,7 +73,10 @@ int SaveGuard::tryTake(const QByteArray &path, bool *again)
         return error;
     // No save runs now: a journal in the state folder is one that was cut off.
     const JournalPlace state = journalInStateFolder(target.file.st_dev, target.file.st_ino);
-    *again = !state.path.empty() && access(state.path.c_str(), F_OK) == 0;
+    const std::string pointer = namePointer(target.file.st_dev, target.file.st_ino);
+    struct stat info;
+    *again = (!state.path.empty() && access(state.path.c_str(), F_OK) == 0)
+            || (!pointer.empty() && lstat(pointer.c_str(), &info) == 0);
     return *again ? EBUSY : 0;
 }
 
@@ -96,4 +102,33 @@ void SaveGuard::release()
         unlink(m_journalPath.c_str());
     m_journalPath.clear();
     m_journal.reset();
+}
+
+void removeLeftJournals(const QString &folder)
+{
+    const QByteArray path = folder.isEmpty() ? QByteArray(".") : nativeName(folder);
+    const Descriptor directory(open(path.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    DIR *entries = directory.isOpen() ? fdopendir(dup(directory.get())) : nullptr;
+    if (!entries)
+        return;
+    static constexpr char suffix[] = ".quillet-journal";
+    const std::size_t suffixLength = sizeof suffix - 1;
+    while (const dirent *entry = readdir(entries)) {
+        const std::size_t length = std::strlen(entry->d_name);
+        if (entry->d_name[0] != '.' || length <= suffixLength + 1
+            || std::strcmp(entry->d_name + length - suffixLength, suffix) != 0)
+            continue;
+        const Descriptor journal(openat(directory.get(), entry->d_name,
+                                        O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+        struct stat info;
+        struct stat named;
+        // Held, it belongs to a running save or rename; locked here, no save takes it meanwhile.
+        if (!journal.isOpen() || fstat(journal.get(), &info) != 0 || !S_ISREG(info.st_mode)
+            || info.st_size != 0 || tryLock(journal.get(), Lock::Shared) == LockResult::Busy)
+            continue;
+        if (fstatat(directory.get(), entry->d_name, &named, AT_SYMLINK_NOFOLLOW) == 0
+            && sameFile(named, info))
+            unlinkat(directory.get(), entry->d_name, 0);
+    }
+    closedir(entries);
 }

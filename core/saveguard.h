@@ -10,6 +10,7 @@
 #include "save/fileio.h"
 
 #include <QByteArray>
+#include <QString>
 
 #include <string>
 
@@ -35,5 +36,10 @@ private:
     std::string m_journalPath; // empty unless this guard made the journal
     quillet::Descriptor m_file;
 };
+
+// Removes from folder (its bytes as the system takes them; empty: the current folder) the
+// empty journals that nobody holds: guards cut off left them, under names the files may no
+// longer have.
+void removeLeftJournals(const QString &folder);
 
 #endif // SAVEGUARD_H

@@ -197,13 +197,16 @@ bool saveKeepingTags(TagLib::RIFF::AIFF::File &file)
     return file.save(versionOf(file.tag(), file.hasID3v2Tag()));
 }
 
-// Saving must not reorder the pictures (which one is the first front cover depends on it).
+// Saving must not reorder the values of any attribute: the pictures (which one is the first
+// front cover depends on it), artist ids, ... Each list as read, or as set, is the one to keep.
 bool saveKeepingTags(TagLib::ASF::File &file)
 {
     TagLib::ASF::Tag *tag = file.tag();
-    const TagLib::ASF::AttributeList pictures = tag->attribute(asfPictureName());
-    if (pictures.size() > 1)
-        tag->setAttribute(asfPictureName(), asfSavingOrder(&file, pictures));
+    const TagLib::ASF::AttributeListMap lists = tag->attributeListMap();
+    for (const auto &[name, values] : lists) {
+        if (values.size() > 1)
+            tag->setAttribute(name, asfSavingOrder(&file, values));
+    }
     return file.save();
 }
 

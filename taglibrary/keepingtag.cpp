@@ -173,8 +173,24 @@ void KeepingTag::setComment(const TagLib::String &text)
     const TagLib::ID3v2::FrameList comments = takeComments(m_tags.id3v2, text);
     m_fields.setComment(text);
     putCommentsBack(m_tags.id3v2, comments);
+    if (m_tags.asf)
+        m_tags.asf->removeItem("Description");
     if (m_tags.xiph)
         writeXiphComment(*m_tags.xiph, text, comment, description);
+}
+
+void KeepingTag::setTitle(const TagLib::String &text)
+{
+    m_fields.setTitle(text);
+    if (m_tags.asf)
+        m_tags.asf->removeItem("Title");
+}
+
+void KeepingTag::setArtist(const TagLib::String &text)
+{
+    m_fields.setArtist(text);
+    if (m_tags.asf)
+        m_tags.asf->removeItem("Author");
 }
 
 // TagLib's ASF tag writes a year of 0 as the text "0".

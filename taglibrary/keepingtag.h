@@ -25,8 +25,10 @@ public:
     unsigned int year() const override { return m_fields.year(); }
     unsigned int track() const override { return m_fields.track(); }
 
-    void setTitle(const TagLib::String &text) override { m_fields.setTitle(text); }
-    void setArtist(const TagLib::String &text) override { m_fields.setArtist(text); }
+    // An ASF file's further values of the field ("Author" attributes beside the one artist of
+    // its content description) go too: the text set is the field's one value.
+    void setTitle(const TagLib::String &text) override;
+    void setArtist(const TagLib::String &text) override;
     void setAlbum(const TagLib::String &text) override { m_fields.setAlbum(text); }
     // Changes the comment that comment() reads, and no other.
     void setComment(const TagLib::String &text) override;

@@ -5,6 +5,7 @@
 #include "formats.h"
 #include "keepingtag.h"
 #include "nativepath.h"
+#include "save/check.h"
 #include "save/readsource.h"
 #include "taglibcompat.h"
 #include "textconv.h"
@@ -20,6 +21,7 @@
 #include <taglib/audioproperties.h>
 #include <taglib/fileref.h>
 #include <taglib/tag.h>
+#include <taglib/tfilestream.h>
 #include <taglib/tpropertymap.h>
 
 namespace {
@@ -93,6 +95,19 @@ void explainUnread(const quillet::NativePath &path)
     errno = QUILLET_ENOTAUDIO;
 }
 
+// True when the content is of the kind TagLib opened it as (the test a save makes), or for a
+// class the table lacks, shows audio.
+bool isAudio(const TagLib::FileRef &ref, TagLib::IOStream *stream, const quillet::NativePath &path)
+{
+    const quillet::FileKind *kind = quillet::kindOfFile(*ref.file());
+    if (!kind)
+        return quillet::hasAudioStream(ref);
+    if (stream)
+        return kind->recognises(*stream);
+    TagLib::FileStream content(path.fileName(), true);
+    return content.isOpen() && kind->recognises(content);
+}
+
 // Fills tag; false, with errno saying why, when nothing could be read.
 bool read(const std::wstring &path, tagstruct *tag)
 {
@@ -112,6 +127,10 @@ bool read(const std::wstring &path, tagstruct *tag)
         explainUnread(nativePath);
         return false;
     }
+    // TagLib opens any file named .mp3 as MPEG, a page of text or a JPEG too: such a file is no
+    // audio, as a save of it finds, not a file with empty fields.
+    if (!isAudio(ref, source.stream(), nativePath))
+        return quillet::failWith(QUILLET_ENOTAUDIO);
 
     std::unique_ptr<TagLib::Tag> joined;
     if (TagLib::Tag *generic = ref.tag() ? quillet::fieldsTag(*ref.file(), joined) : nullptr) {

@@ -23,6 +23,7 @@
 
 #    include <fcntl.h>
 #    include <sys/stat.h>
+#    include <unistd.h>
 
 namespace quillet {
 
@@ -36,6 +37,19 @@ JournalPlace stateFolderPlace(const Target &target)
     if (!makeStateFolder(place))
         place.path.clear();
     return place;
+}
+
+// The journal beside one of a file's names is not seen through the others: a pointer in the
+// state folder leads there from every name, made and flushed before the journal. Its path, or
+// empty where it cannot be made (the save then goes on as for a file of one name).
+std::string pointTo(const JournalPlace &journal, const Target &target)
+{
+    const std::string pointer = namePointer(target.file.st_dev, target.file.st_ino);
+    if (!makeStateFolder(journalInStateFolder(target))
+        || symlink(journal.path.c_str(), pointer.c_str()) != 0)
+        return std::string();
+    syncFolder(journalInStateFolder(target).folder);
+    return pointer;
 }
 
 // What a recovery that ends the save tells the caller.
@@ -53,7 +67,8 @@ int causeOf(Recovery recovery)
 // 3. The new content must open as the same audio before anything is written.
 // 4. It goes in place under a journal where every original byte keeps its offset (or where the
 //    file may not be replaced), else as a complete copy renamed over the file. Where nothing
-//    may be made beside the file, it goes in place, its journal in the user's state folder.
+//    may be made beside the file, it goes in place, its journal in the user's state folder. A
+//    file of several names keeps a pointer there to its journal while the save runs.
 bool saveFile(const std::wstring &path, const FileEditor &edit)
 {
     armFaults();
@@ -97,8 +112,15 @@ bool saveFile(const std::wstring &path, const FileEditor &edit)
     case Plan::Way::InPlace:
     case Plan::Way::Rewrite: {
         const JournalPlace place = beside ? journalBeside(target) : stateFolderPlace(target);
-        return !place.path.empty()
+        const std::string pointer
+                = beside && target.file.st_nlink > 1 ? pointTo(place, target) : std::string();
+        const bool saved = !place.path.empty()
                 && writeInPlace(target, place, file.get(), stream, plan, expected);
+        if (!pointer.empty()) {
+            const KeepErrno keep;
+            unlink(pointer.c_str());
+        }
+        return saved;
     }
     case Plan::Way::Copy:
         break;

@@ -24,7 +24,7 @@ struct Fault
 {
     Operation operation = Operation::Write;
     long countdown = 0; // 0: none armed
-    int error = 0;
+    int error = 0; // 0: the process ends there instead, as if killed
 };
 thread_local Fault fault;
 
@@ -47,6 +47,8 @@ bool injected(Operation operation)
 {
     if (fault.countdown == 0 || fault.operation != operation || --fault.countdown != 0)
         return false;
+    if (fault.error == 0)
+        _exit(137);
     errno = fault.error;
     return true;
 }
@@ -72,11 +74,13 @@ void armFaults()
     char kind[8] = {};
     long count = 0;
     char error[16] = {};
-    if (std::sscanf(spec, "%7[a-z]:%ld:%15[A-Z]", kind, &count, error) != 3 || count <= 0)
+    const int fields = std::sscanf(spec, "%7[a-z]:%ld:%15[A-Z]", kind, &count, error);
+    const bool exits = fields == 2 && std::strcmp(kind, "exit") == 0;
+    if ((fields != 3 && !exits) || count <= 0)
         return;
     fault.operation = std::strcmp(kind, "sync") == 0 ? Operation::Sync : Operation::Write;
-    fault.error = errorNamed(error);
-    fault.countdown = fault.error != 0 ? count : 0;
+    fault.error = exits ? 0 : errorNamed(error);
+    fault.countdown = exits || fault.error != 0 ? count : 0;
 #endif
 }
 

@@ -95,8 +95,9 @@ bool isLocked(int fd);
 // Failure injection for tests: with the environment variable QUILLET_FAULT set to
 // "write:N:ERRNO" or "sync:N:ERRNO" (ERRNO: ENOSPC, EIO, EFBIG or EDQUOT), the N-th write (a
 // write, copy, truncation or reservation) or file flush of the save started after arming fails
-// with that error, as a full or failing disk would make it fail; nothing is written by it. Only
-// in builds with QUILLET_FAULT_SEAM; otherwise arming does nothing.
+// with that error, as a full or failing disk would make it fail; nothing is written by it. With
+// "exit:N" the process ends at the N-th write instead, as a kill would end it. Only in builds
+// with QUILLET_FAULT_SEAM; otherwise arming does nothing.
 void armFaults();
 
 } // namespace quillet

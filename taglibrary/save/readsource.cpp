@@ -52,14 +52,16 @@ bool noJournalBeside(const NativePath &path)
 }
 
 // A save of a file whose folder this user cannot write keeps its journal in the state folder,
-// named by the file's device and inode: one more system call, with those known already.
+// named by the file's device and inode: one more system call, with those known already; and a
+// save of a file with several names leaves a pointer there to its journal.
 bool noJournalInStateFolder(const NativePath &path)
 {
     if (path.inode() == 0)
         return false;
-    const JournalPlace place = journalInStateFolder(static_cast<dev_t>(path.device()),
-                                                    static_cast<ino_t>(path.inode()));
-    return place.path.empty() || !exists(place.path);
+    const auto device = static_cast<dev_t>(path.device());
+    const auto inode = static_cast<ino_t>(path.inode());
+    const JournalPlace place = journalInStateFolder(device, inode);
+    return place.path.empty() || (!exists(place.path) && !exists(namePointer(device, inode)));
 }
 
 } // namespace

@@ -126,6 +126,34 @@ Recovery recoverAt(const Target &target, const JournalPlace &place, bool mayRemo
     return Recovery::Blocked;
 }
 
+// A journal that a save through another name of the file keeps beside that name: applied where
+// it is complete; the pointer goes once the journal has.
+Recovery recoverPointed(const Target &target)
+{
+    const JournalPlace place = pointedJournal(target.file.st_dev, target.file.st_ino);
+    if (place.path.empty())
+        return Recovery::Clean;
+    std::unique_ptr<Journal> journal;
+    switch (Journal::find(place, target.file, journal)) {
+    case Journal::State::Live:
+        return Recovery::Busy;
+    case Journal::State::Complete: {
+        journal.reset();
+        const bool mayRemove
+                = faccessat(AT_FDCWD, place.folder.c_str(), W_OK | X_OK, AT_EACCESS) == 0;
+        if (const Recovery recovery = recoverAt(target, place, mayRemove);
+            recovery != Recovery::Clean)
+            return recovery;
+        break;
+    }
+    default:
+        break; // gone, or no journal of this file: nothing for the pointer to lead to
+    }
+    const std::string pointer = namePointer(target.file.st_dev, target.file.st_ino);
+    removeIfLink(pointer);
+    return Recovery::Clean;
+}
+
 // The more serious of two outcomes: a save or a journal in the way before a taken name.
 Recovery worse(Recovery a, Recovery b)
 {
@@ -146,12 +174,17 @@ Recovery recover(const Target &target)
     const Recovery beside = recoverAt(target, journalBeside(target), mayRemove);
     if (beside == Recovery::Busy || beside == Recovery::Blocked)
         return beside;
+    const Recovery pointed = recoverPointed(target);
+    if (pointed == Recovery::Busy || pointed == Recovery::Blocked)
+        return pointed;
     return worse(worse(copy, beside), recoverAt(target, journalInStateFolder(target), true));
 }
 
 Journal::State standingJournal(const Target &target, std::unique_ptr<Journal> &journal)
 {
-    for (const JournalPlace &place : {journalBeside(target), journalInStateFolder(target)}) {
+    for (const JournalPlace &place :
+         {journalBeside(target), pointedJournal(target.file.st_dev, target.file.st_ino),
+          journalInStateFolder(target)}) {
         const Journal::State state = findAt(target, place, journal);
         if (journal && !journal->guardsCopy()
             && (state == Journal::State::Live || state == Journal::State::Complete))

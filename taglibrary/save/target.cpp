@@ -130,6 +130,18 @@ std::string stateFolder()
     return std::string();
 }
 
+// "<state folder>/<device>-<inode><suffix>"; empty without a state folder.
+std::string inStateFolder(dev_t device, ino_t inode, const char *suffix)
+{
+    const std::string folder = stateFolder();
+    if (folder.empty())
+        return folder;
+    char name[64];
+    std::snprintf(name, sizeof name, "/%llx-%llx%s", static_cast<unsigned long long>(device),
+                  static_cast<unsigned long long>(inode), suffix);
+    return folder + name;
+}
+
 } // namespace
 
 JournalPlace journalInStateFolder(dev_t device, ino_t inode)
@@ -137,12 +149,26 @@ JournalPlace journalInStateFolder(dev_t device, ino_t inode)
     JournalPlace place;
     place.beside = false;
     place.folder = stateFolder();
-    if (place.folder.empty())
+    place.path = inStateFolder(device, inode, ".quillet-journal");
+    return place;
+}
+
+std::string namePointer(dev_t device, ino_t inode)
+{
+    return inStateFolder(device, inode, ".quillet-name");
+}
+
+JournalPlace pointedJournal(dev_t device, ino_t inode)
+{
+    JournalPlace place;
+    const std::string pointer = namePointer(device, inode);
+    char target[PATH_MAX];
+    const ssize_t length = pointer.empty() ? -1 : readlink(pointer.c_str(), target, sizeof target);
+    if (length <= 0 || static_cast<std::size_t>(length) >= sizeof target || target[0] != '/')
         return place;
-    char name[64];
-    std::snprintf(name, sizeof name, "/%llx-%llx.quillet-journal",
-                  static_cast<unsigned long long>(device), static_cast<unsigned long long>(inode));
-    place.path = place.folder + name;
+    place.path.assign(target, static_cast<std::size_t>(length));
+    const std::size_t slash = place.path.rfind('/');
+    place.folder = slash == 0 ? std::string("/") : place.path.substr(0, slash);
     return place;
 }
 

@@ -53,6 +53,14 @@ JournalPlace journalInStateFolder(dev_t device, ino_t inode);
 // Makes the state folder, private to the user, where it is missing.
 bool makeStateFolder(const JournalPlace &place);
 
+// A save of a file with several names keeps its journal beside the name it was given, where
+// every user who reads through that name sees it; a symbolic link in the state folder,
+// "<device>-<inode>.quillet-name", leads to that journal from the file's other names. Empty
+// where the user has no state folder.
+std::string namePointer(dev_t device, ino_t inode);
+// The journal the pointer of the file leads to; an empty path where there is none.
+JournalPlace pointedJournal(dev_t device, ino_t inode);
+
 } // namespace quillet
 
 #endif // QUILLET_SAVE_TARGET_H
