@@ -5,6 +5,7 @@
 #include "commandline.h"
 #include "console.h"
 #include "covertype.h"
+#include "failurereason.h"
 #include "filewalk.h"
 #include "namepattern.h"
 #include "tagrecord.h"
@@ -12,8 +13,12 @@
 
 #include <QCommandLineParser>
 
+#include <cerrno>
 #include <optional>
 #include <vector>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -45,6 +50,19 @@ QString describeCover(const QByteArray &bytes)
     if (bytes.isEmpty())
         return QStringLiteral("none");
     return QStringLiteral("%1 bytes %2").arg(bytes.size()).arg(coverType(bytes));
+}
+
+// Why a save would refuse to write the file, as the library judges it (a file nobody may write
+// is not written, not even by root); 0 where it may.
+int writeRefusal(const QString &path)
+{
+    const QByteArray name = nativeName(path);
+    struct stat info;
+    if (stat(name.constData(), &info) != 0)
+        return errno;
+    if ((info.st_mode & 0222) == 0)
+        return EACCES;
+    return access(name.constData(), W_OK) == 0 ? 0 : errno;
 }
 
 FileOutcome apply(const Change &change, const QString &path)
@@ -84,6 +102,10 @@ FileOutcome apply(const Change &change, const QString &path)
     }
 
     if (change.dryRun) {
+        if (const int error = changes.isEmpty() ? 0 : writeRefusal(path)) {
+            outcome.error = failureReason(error) + QStringLiteral("; the file is unchanged");
+            return outcome;
+        }
         if (changes.isEmpty())
             changes += QStringLiteral("nothing to change");
         for (const QString &line : std::as_const(changes))
