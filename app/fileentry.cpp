@@ -12,6 +12,7 @@ FileEntry FileEntry::read(const QString &path)
     record.read(path, &entry.problem);
     for (std::size_t i = 0; i < tagFields.size(); ++i)
         entry.texts[i] = record.text(tagFields[i]);
+    entry.audio = record.audioReport();
     const QByteArrayView cover = record.coverView();
     entry.hasCover = !cover.isEmpty();
     entry.coverId = coverIdOf(cover);

@@ -15,6 +15,7 @@ struct FileEntry
     // Tells covers apart without keeping them: equal bytes give equal ids. 0 without a cover.
     quint64 coverId = 0;
     QString problem; // why the file could not be read; empty when it was
+    QString audio; // what it holds beside its tags (TagRecord::audioReport)
 
     // Reads path; safe on any thread. A file that cannot be read gives empty fields and the
     // reason in problem.

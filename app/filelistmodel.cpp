@@ -132,7 +132,7 @@ void FileListModel::append(const std::vector<FileEntry> &entries, std::size_t fr
         return;
     beginInsertRows(QModelIndex(), rowCount(), rowCount() + int(to - from) - 1);
     for (std::size_t i = from; i < to; ++i)
-        m_rows.push_back(Row {entries[i], QByteArray(), 0, false});
+        m_rows.push_back(Row {entries[i], QByteArray(), 0, false, {}});
     endInsertRows();
 }
 
@@ -181,6 +181,7 @@ bool FileListModel::changeText(int row, const TagField &field, const QString &te
     if (now == text)
         return false;
     now = text;
+    m_rows[std::size_t(row)].edited.set(fieldIndex(field));
     setModified(row);
     return true;
 }
@@ -233,6 +234,18 @@ FieldTexts FileListModel::texts(int row) const
     return m_rows.at(std::size_t(row)).file.texts;
 }
 
+TagEdit FileListModel::edit(int row) const
+{
+    const Row &edited = m_rows.at(std::size_t(row));
+    TagEdit edit;
+    for (std::size_t i = 0; i < tagFields.size(); ++i) {
+        if (edited.edited.test(i))
+            edit.setText(tagFields[i], edited.file.texts[i]);
+    }
+    edit.setCover(edited.newCover);
+    return edit;
+}
+
 QList<FileFields> FileListModel::fileFields(const QList<int> &rows) const
 {
     QList<FileFields> files;
@@ -268,7 +281,7 @@ void FileListModel::replace(int row, const FileEntry &entry)
 {
     Row &replaced = m_rows.at(std::size_t(row));
     const bool wasModified = replaced.modified;
-    replaced = Row {entry, QByteArray(), 0, false};
+    replaced = Row {entry, QByteArray(), 0, false, {}};
     rowChanged(row);
     if (wasModified)
         changeModifiedCount(-1);

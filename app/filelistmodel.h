@@ -3,12 +3,14 @@
 #define FILELISTMODEL_H
 
 #include "fileentry.h"
+#include "tagedit.h"
 
 #include <QAbstractTableModel>
 #include <QByteArray>
 #include <QList>
 #include <QString>
 
+#include <bitset>
 #include <vector>
 
 // A table of files, one row each: the file name, the seven fields and whether there is a cover.
@@ -55,9 +57,13 @@ public:
     // The cover the row shows: the new one, or the file's; 0 when there is none.
     quint64 coverId(int row) const;
     FieldTexts texts(int row) const;
+    // What a save of the row writes: the fields set since it was read, and the new cover.
+    TagEdit edit(int row) const;
     // Each row's path and fields as they are now, edits included: what the name pattern
     // dialogs take.
     QList<FileFields> fileFields(const QList<int> &rows) const;
+    // What the row's file holds beside its tags, as last read.
+    QString audio(int row) const { return m_rows.at(std::size_t(row)).file.audio; }
     // The row of the file at path; -1 when it is not in the list.
     int rowOf(const QString &path) const;
 
@@ -80,6 +86,7 @@ private:
         QByteArray newCover;
         quint64 newCoverId = 0;
         bool modified = false;
+        std::bitset<tagFields.size()> edited; // the fields set since the file was read
     };
     QString fileNameText(const Row &row) const;
     void setModified(int row);

@@ -4,7 +4,7 @@
 #include "filewalk.h"
 #include "namestagsdialog.h"
 #include "renamedialog.h"
-#include "tagrecord.h"
+#include "tagedit.h"
 
 #include <QAction>
 #include <QHeaderView>
@@ -14,6 +14,7 @@
 #include <QTableView>
 
 #include <algorithm>
+#include <utility>
 
 namespace {
 
@@ -52,8 +53,8 @@ struct FileListPanel::Saving
     {
         int row;
         QString path;
-        FieldTexts texts;
-        QByteArray cover;
+        FieldTexts texts; // as the row showed them, to tell a row changed during the save
+        TagEdit edit;
     };
     struct Result
     {
@@ -102,8 +103,23 @@ void FileListPanel::createView()
     m_view->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     m_view->setMinimumHeight(160);
     setWidget(m_view);
-    connect(m_view->selectionModel(), &QItemSelectionModel::selectionChanged, this,
-            &FileListPanel::selectionChanged);
+    connect(m_view->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] {
+        m_selectAllRead = m_selectAllRead && m_selectingAll;
+        emit selectionChanged();
+    });
+    auto *all = new QAction(tr("Select all"), m_view);
+    all->setShortcut(QKeySequence::SelectAll);
+    all->setShortcutContext(Qt::WidgetShortcut);
+    m_view->addAction(all);
+    connect(all, &QAction::triggered, this, &FileListPanel::selectAll);
+}
+
+void FileListPanel::selectAll()
+{
+    m_selectingAll = true;
+    m_view->selectAll();
+    m_selectingAll = false;
+    m_selectAllRead = m_reading.isRunning();
 }
 
 void FileListPanel::createContextMenu()
@@ -233,12 +249,13 @@ void FileListPanel::undoRename()
     QStringList failures;
     // Last renamed first: a folder made for several files is removed once the last leaves it.
     for (auto done = m_renames.crbegin(); done != m_renames.crend(); ++done) {
-        const int error = ::undoRename(*done);
+        // A save since may have replaced the file: it is then known by what it holds.
+        const int row = m_model->rowOf(done->to);
+        const int error = ::undoRename(*done, row >= 0 ? m_model->audio(row) : QString());
         if (error != 0) {
             failures.append(done->to + QStringLiteral(": ") + renameFailure(error));
             continue;
         }
-        const int row = m_model->rowOf(done->to);
         if (row >= 0)
             m_model->setPath(row, done->from);
     }
@@ -286,6 +303,7 @@ void FileListPanel::clear()
     m_read.reset();
     m_saved.reset();
     m_showTimer.stop();
+    m_saveWhenRead = false;
     m_model->clear();
     if (busy)
         emit busyChanged(false);
@@ -293,6 +311,7 @@ void FileListPanel::clear()
 
 void FileListPanel::cancel()
 {
+    m_saveWhenRead = false;
     m_reading.cancel();
     m_saving.cancel();
 }
@@ -314,6 +333,7 @@ void FileListPanel::open(const QStringList &arguments)
 {
     forgetRenames();
     m_saving.cancel();
+    m_saveWhenRead = false;
     m_model->clear();
     auto reading = std::make_shared<Reading>();
     reading->arguments = arguments;
@@ -323,7 +343,8 @@ void FileListPanel::open(const QStringList &arguments)
     m_shown = 0;
     m_showTimer.stop();
     const auto prepare = [reading] {
-        reading->items = collectFiles(reading->arguments);
+        // One row per file, however often and however it was named.
+        reading->items = withoutRepeats(collectFiles(reading->arguments));
         reading->entries.resize(std::size_t(reading->items.size()));
         return reading->items.size();
     };
@@ -355,9 +376,31 @@ void FileListPanel::showRowsRead()
         return;
     m_model->append(m_read->entries, std::size_t(m_shown), std::size_t(m_readTo));
     m_shown = m_readTo;
+    if (m_selectAllRead)
+        selectAll();
     emit progress(m_shown, m_readTotal);
-    emit status(tr("%1 of %2 files read").arg(m_shown).arg(m_readTotal), QString());
+    emit status(readCount(), QString());
     m_showTimer.start();
+}
+
+QString FileListPanel::readCount() const
+{
+    const QString read = tr("%1 of %2 files read").arg(m_shown).arg(m_readTotal);
+    return m_saveWhenRead ? read + tr("; saved once all are read") : read;
+}
+
+void FileListPanel::saveModified()
+{
+    if (isSaving())
+        return;
+    commitEdit();
+    if (!m_reading.isRunning()) {
+        save(m_model->modifiedRows());
+        return;
+    }
+    // The rows still to come may be edited too before the save begins.
+    m_saveWhenRead = true;
+    emit status(readCount(), QString());
 }
 
 void FileListPanel::readingFinished(qsizetype done)
@@ -378,6 +421,8 @@ void FileListPanel::readingFinished(qsizetype done)
                     reason);
     else
         emit status(tr("Load tag OK"), reason);
+    if (std::exchange(m_saveWhenRead, false))
+        save(m_model->modifiedRows());
 }
 
 void FileListPanel::createSaving()
@@ -398,11 +443,12 @@ void FileListPanel::save(const QList<int> &rows)
 {
     // Left open, a cell's text would be put back to the file's by its row's result.
     commitEdit();
+    m_saveWhenRead = false; // this save takes the place of one waiting for the reading
     auto saving = std::make_shared<Saving>();
     for (const int row : rows) {
         if (m_model->isModified(row))
             saving->jobs.push_back(
-                    {row, m_model->path(row), m_model->texts(row), m_model->newCover(row)});
+                    {row, m_model->path(row), m_model->texts(row), m_model->edit(row)});
     }
     saving->results.resize(saving->jobs.size());
     m_saved = saving;
@@ -414,11 +460,8 @@ void FileListPanel::save(const QList<int> &rows)
     const auto work = [saving](qsizetype i) {
         const Saving::Job &job = saving->jobs[std::size_t(i)];
         Saving::Result &result = saving->results[std::size_t(i)];
-        TagRecord record;
-        for (std::size_t field = 0; field < tagFields.size(); ++field)
-            record.setText(tagFields[field], job.texts[field]);
-        result.error = record.save(job.path, job.cover, &result.reason);
-        // What the file holds now, saved or not.
+        result.error = job.edit.save(job.path, &result.reason);
+        // What the file holds now, other programs' changes included.
         if (result.error == 0)
             result.entry = FileEntry::read(job.path);
     };
@@ -436,7 +479,7 @@ void FileListPanel::rowsSaved(qsizetype from, qsizetype to)
             // A row changed while its file was saved (a cover dropped meanwhile) keeps the
             // change, still to be saved.
             if (m_model->texts(job.row) == job.texts
-                && m_model->newCover(job.row).isSharedWith(job.cover))
+                && m_model->newCover(job.row).isSharedWith(job.edit.cover()))
                 m_model->replace(job.row, result.entry);
         } else {
             // The edits stay, to be corrected and saved again.

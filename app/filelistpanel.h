@@ -46,6 +46,12 @@ public:
     void commitEdit();
     // Saves the rows, each modified one, the others left alone; finished() tells how it went.
     void save(const QList<int> &rows);
+    // Saves every modified row; while files are read, once the last of them is, and the status
+    // says so meanwhile. Nothing while a save runs.
+    void saveModified();
+    // Every row; while files are read, the rows still to come as well, until other rows are
+    // chosen.
+    void selectAll();
     // Stops after the files being read or saved now.
     void cancel();
     bool isBusy() const { return m_reading.isRunning() || m_saving.isRunning(); }
@@ -84,6 +90,7 @@ private:
     void showContextMenu(const QPoint &pos);
     QList<int> rowsToName() const;
     void forgetRenames();
+    QString readCount() const;
     void rowsRead(qsizetype from, qsizetype to);
     void showRowsRead();
     void readingFinished(qsizetype done);
@@ -112,6 +119,9 @@ private:
     // New rows and the count are shown at most this often: each time costs the window a layout.
     QTimer m_showTimer;
     int m_failed = 0;
+    bool m_saveWhenRead = false;
+    bool m_selectAllRead = false; // the rows still to come are selected as they come
+    bool m_selectingAll = false;
 };
 
 #endif // FILELISTPANEL_H

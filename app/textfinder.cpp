@@ -208,10 +208,7 @@ void TextFinder::on_saveButton_clicked()
 {
     // Several files are saved in the background; the list and the status bar tell how it goes.
     if (listShown()) {
-        if (fileList->isBusy())
-            return;
-        fileList->commitEdit();
-        fileList->save(fileList->model()->modifiedRows());
+        fileList->saveModified();
         return;
     }
     save();
@@ -246,21 +243,21 @@ QString TextFinder::loadFile(const QString &given)
             emit coverShown();
         }
     }
+    edits = TagEdit();
     setModified(false);
     return reason;
 }
 
 bool TextFinder::save()
 {
-    TagRecord record;
-    for (const TagField &tagField : tagFields)
-        record.setText(tagField, field(tagField)->text());
-    // Only a newly chosen cover is written; the file's own covers are left as they are.
+    // Only a newly chosen cover is written; the file's own covers are left as they are, and so
+    // is every field not typed into, whatever the file holds now.
+    edits.setCover(pendingCover);
     int result;
     QString reason;
     {
         const WaitCursor wait;
-        result = record.save(currentFile, pendingCover, &reason);
+        result = edits.save(currentFile, &reason);
     }
 
     if (result != 0) {
@@ -292,6 +289,7 @@ QLineEdit *TextFinder::field(const TagField &tagField) const
 void TextFinder::fieldEdited(const TagField &tagField, const QString &text)
 {
     if (!listShown()) {
+        edits.setText(tagField, text);
         setModified(true);
         return;
     }
@@ -356,6 +354,7 @@ void TextFinder::showList(const QStringList &paths)
     // What belonged to the one file on show goes with it.
     currentFile.clear();
     pendingCover.clear();
+    edits = TagEdit();
     lastFolder = QFileInfo(paths.first()).absolutePath();
     setModified(false);
     fileList->show();

@@ -2,6 +2,7 @@
 #define TEXTFINDER_H
 
 #include "coverpreview.h"
+#include "tagedit.h"
 
 #include <QByteArray>
 #include <QList>
@@ -105,6 +106,8 @@ private:
     // here, so saving never rewrites it.
     QByteArray pendingCover;
     bool modified = false; // a field edited or a cover chosen since the last open or save
+    // The fields typed into since then, the only ones a save writes.
+    TagEdit edits;
     CoverPreview preview; // decodes the cover on show off the GUI thread
     FileListPanel *fileList = nullptr;
     // Set while a typed field goes to the selected rows: the form is not refreshed from them.

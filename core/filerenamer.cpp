@@ -3,6 +3,7 @@
 #include "failurereason.h"
 #include "quillet.h"
 #include "saveguard.h"
+#include "tagrecord.h"
 #include "widetext.h"
 
 #include <cerrno>
@@ -82,6 +83,20 @@ int readsAsAudio(const QString &path)
     return error;
 }
 
+// The inode of the file at path while it holds audio (TagRecord::audioReport); 0 otherwise.
+ino_t inodeHolding(const QString &path, const QString &audio)
+{
+    struct stat before;
+    struct stat after;
+    TagRecord record;
+    const QByteArray name = nativeName(path);
+    if (audio.isEmpty() || lstat(name.constData(), &before) != 0 || !record.read(path)
+        || record.audioReport() != audio || lstat(name.constData(), &after) != 0
+        || after.st_ino != before.st_ino)
+        return 0;
+    return after.st_ino;
+}
+
 } // namespace
 
 int renameFile(const QString &from, const QString &to, RenameDone *done)
@@ -109,15 +124,18 @@ int renameFile(const QString &from, const QString &to, RenameDone *done)
     return 0;
 }
 
-int undoRename(const RenameDone &done)
+int undoRename(const RenameDone &done, const QString &audio)
 {
     const QByteArray renamed = nativeName(done.to);
+    // Read before the guard is taken, which a read would wait for: a save that wrote a copy over
+    // the file gave it a new inode and left its audio as it was.
+    const ino_t replaced = inodeHolding(done.to, audio);
     SaveGuard guard;
     if (const int error = guard.take(renamed))
         return error;
     struct stat info;
     if (lstat(renamed.constData(), &info) != 0 || info.st_dev != done.device
-        || info.st_ino != done.inode)
+        || (info.st_ino != done.inode && (replaced == 0 || info.st_ino != replaced)))
         return ENOENT;
     if (const int error = moveNoReplace(renamed, nativeName(done.from)))
         return error;

@@ -21,8 +21,10 @@ struct RenameDone
 int renameFile(const QString &from, const QString &to, RenameDone *done);
 
 // Puts a renamed file back under its old name, where that is still free and the new name still
-// leads to that file (ENOENT otherwise), and removes the folders made for it once empty.
-int undoRename(const RenameDone &done);
+// leads to that file (ENOENT otherwise), and removes the folders made for it once empty. The
+// file is the one renamed while it has its inode, or, after a save replaced it, while it holds
+// audio (TagRecord::audioReport): what it held beside its tags when renamed.
+int undoRename(const RenameDone &done, const QString &audio = QString());
 
 // Why a rename failed, in the programs' words: "a file of the new name exists", ...
 QString renameFailure(int error);

@@ -97,6 +97,14 @@ QString TagRecord::report() const
     return fromWide(m_tag.info);
 }
 
+QString TagRecord::audioReport() const
+{
+    // The library ends its report with this block.
+    const QString report = this->report();
+    const qsizetype audio = report.lastIndexOf(QLatin1String("-- AUDIO --\n"));
+    return audio < 0 ? QString() : report.mid(audio);
+}
+
 QByteArray TagRecord::cover() const
 {
     return coverView().toByteArray();

@@ -35,6 +35,9 @@ public:
     QString text(const TagField &field) const;
     void setText(const TagField &field, const QString &text);
     QString report() const;
+    // The report's part on the audio (bitrate, sample rate, channels, length): what a save of
+    // the tags leaves as it is. Empty when there is none.
+    QString audioReport() const;
 
     // The cover's exact bytes; empty when there is none. An empty cover counts as none.
     QByteArray cover() const;

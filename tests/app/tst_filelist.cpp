@@ -55,6 +55,10 @@ private slots:
     void folderWithLinkLoop();
     void renameUndoAndTagsFromNames_data();
     void renameUndoAndTagsFromNames();
+    void savesOnlyWhatWasEdited_data();
+    void savesOnlyWhatWasEdited();
+    void oneRowPerFile();
+    void selectAndSaveWhileReading();
 
 private:
     // Copies of tone.mp3 in a folder of their own, titled "Song 1", "Song 2"... on one album.
@@ -338,13 +342,16 @@ void TestFileList::folderWithLinkLoop()
 void TestFileList::renameUndoAndTagsFromNames_data()
 {
     QTest::addColumn<bool>("oldNameTaken"); // by a file made after the rename
-    QTest::newRow("old names free") << false;
-    QTest::newRow("an old name taken") << true;
+    QTest::addColumn<bool>("replaced"); // saved after the rename as a copy: a new inode
+    QTest::newRow("old names free") << false << false;
+    QTest::newRow("an old name taken") << true << false;
+    QTest::newRow("saved with a large cover since") << false << true;
 }
 
 void TestFileList::renameUndoAndTagsFromNames()
 {
     QFETCH(bool, oldNameTaken);
+    QFETCH(bool, replaced);
     const QStringList paths = album(2);
     openAll(paths, 2);
     selectAll();
@@ -363,6 +370,12 @@ void TestFileList::renameUndoAndTagsFromNames()
     window->activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(window.get()));
     list->view()->setFocus();
+    if (replaced) { // the cover moves the audio: the save writes a copy over the file
+        const QImage large(1500, 1500, QImage::Format_RGB32);
+        QVERIFY(writeAll(files->filePath("large.jpg"), encode(large, "JPEG")));
+        editor->chooseCover(files->filePath("large.jpg"));
+        saveAndWait();
+    }
     QTest::keyClick(list->view(), Qt::Key_Z, Qt::ControlModifier);
     QCOMPARE(list->model()->path(0), oldNameTaken ? renamed : paths[0]);
     QCOMPARE(list->model()->path(1), paths[1]);
@@ -372,6 +385,57 @@ void TestFileList::renameUndoAndTagsFromNames()
     menuAction("actionTags_from_file_names");
     QCOMPARE(list->model()->text(1, tagFields[2]), "002");
     QCOMPARE(tagText(paths[1], &TagLib::Tag::album), "Fixtures"); // until saved
+}
+
+void TestFileList::savesOnlyWhatWasEdited_data()
+{
+    QTest::addColumn<int>("count"); // one file opens in the form alone
+    QTest::newRow("one file") << 1;
+    QTest::newRow("a list") << 2;
+}
+
+void TestFileList::savesOnlyWhatWasEdited()
+{
+    QFETCH(int, count);
+    const QStringList paths = album(count);
+    QVERIFY(editor->openFiles(paths));
+    QTRY_VERIFY(!list->isBusy());
+    selectAll(); // of the list, hidden for one file
+    type("album", "Typed");
+    for (const QString &path : paths) // another program, between the read and the save
+        QVERIFY(writeFields(path));
+    saveAndWait();
+    const QString &last = paths.last();
+    QCOMPARE(tagText(last, &TagLib::Tag::title) + tagText(last, &TagLib::Tag::album), "ToneTyped");
+    QTRY_COMPARE(editor->findChild<QLineEdit *>("lineEdit_title")->text(), "Tone");
+}
+
+void TestFileList::oneRowPerFile()
+{
+    const QStringList paths = album(2);
+    QVERIFY(QFile::link(paths[1], files->filePath("link.mp3")));
+    const QStringList named = {paths[0], files->filePath("album"), files->filePath("link.mp3"),
+                               files->filePath("album/../album/./002.mp3")};
+    openAll(named, 2);
+    QSignalSpy opened(list->model(), &QAbstractItemModel::modelReset);
+    QVERIFY(dropFiles(window.get(), list->view()->mapTo(window.get(), QPoint(50, 50)), named));
+    QTRY_VERIFY(!opened.isEmpty() && !list->isBusy() && list->model()->rowCount() == 2);
+    QCOMPARE(QStringList({list->model()->path(0), list->model()->path(1)}), paths);
+}
+
+void TestFileList::selectAndSaveWhileReading()
+{
+    for (int i = 0; i < 600; ++i) // the first rows come long before the last
+        QVERIFY(QFile::copy(fixture("tone.mp3"), files->filePath(QString("%1.mp3").arg(i))));
+    QVERIFY(editor->openFiles({files->path()}));
+    selectAll(); // before any row is there
+    QVERIFY(QTest::qWaitFor([this] { return list->model()->rowCount() > 0; }));
+    type("album", "New");
+    QTest::keyClick(window.get(), Qt::Key_S, Qt::ControlModifier);
+    QVERIFY2(status().endsWith("files read; saved once all are read"), qPrintable(status()));
+    QTRY_VERIFY_WITH_TIMEOUT(!list->isBusy() && status() == "Save tag OK", 120000);
+    QCOMPARE(list->selectedRows().size(), 600);
+    QCOMPARE(tagText(list->model()->path(0), &TagLib::Tag::album), QStringLiteral("New"));
 }
 
 QTEST_MAIN(TestFileList)
