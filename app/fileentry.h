@@ -16,6 +16,9 @@ struct FileEntry
     quint64 coverId = 0;
     QString problem; // why the file could not be read; empty when it was
     QString audio; // what it holds beside its tags (TagRecord::audioReport)
+    // The folder opened that the file was found under; empty when it was opened by name. A
+    // pattern's folders are made there, so that renaming again changes nothing.
+    QString root;
 
     // Reads path; safe on any thread. A file that cannot be read gives empty fields and the
     // reason in problem.

@@ -251,7 +251,7 @@ QList<FileFields> FileListModel::fileFields(const QList<int> &rows) const
     QList<FileFields> files;
     files.reserve(rows.size());
     for (const int row : rows)
-        files.append({path(row), texts(row)});
+        files.append({path(row), texts(row), m_rows.at(std::size_t(row)).file.root});
     return files;
 }
 
@@ -281,7 +281,9 @@ void FileListModel::replace(int row, const FileEntry &entry)
 {
     Row &replaced = m_rows.at(std::size_t(row));
     const bool wasModified = replaced.modified;
+    const QString root = replaced.file.root;
     replaced = Row {entry, QByteArray(), 0, false, {}};
+    replaced.file.root = root;
     rowChanged(row);
     if (wasModified)
         changeModifiedCount(-1);

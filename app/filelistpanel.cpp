@@ -353,6 +353,7 @@ void FileListPanel::open(const QStringList &arguments)
         FileEntry &entry = reading->entries[std::size_t(i)];
         if (item.error.isEmpty()) {
             entry = FileEntry::read(item.path);
+            entry.root = item.root;
         } else {
             entry.path = item.path;
             entry.problem = item.error;

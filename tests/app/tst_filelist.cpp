@@ -8,6 +8,7 @@
 #include "textfinder.h"
 #include "userinput.h"
 
+#include <QDialogButtonBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -55,6 +56,7 @@ private slots:
     void folderWithLinkLoop();
     void renameUndoAndTagsFromNames_data();
     void renameUndoAndTagsFromNames();
+    void renameAgainFromTheFolderOpened();
     void savesOnlyWhatWasEdited_data();
     void savesOnlyWhatWasEdited();
     void oneRowPerFile();
@@ -385,6 +387,32 @@ void TestFileList::renameUndoAndTagsFromNames()
     menuAction("actionTags_from_file_names");
     QCOMPARE(list->model()->text(1, tagFields[2]), "002");
     QCOMPARE(tagText(paths[1], &TagLib::Tag::album), "Fixtures"); // until saved
+}
+
+void TestFileList::renameAgainFromTheFolderOpened()
+{
+    album(2);
+    openAll({files->filePath("album")}, 2);
+    const auto rename = [this] {
+        selectAll();
+        list->contextMenu()->findChild<QAction *>("actionRename_files_from_tags")->trigger();
+    };
+    auto answering = answerPatternDialog("sub/%title%");
+    rename();
+    const QString renamed = files->filePath("album/sub/Song 1.mp3");
+    QCOMPARE(list->model()->path(0), renamed);
+    // Again: every file is at its name already, so there is nothing to rename.
+    bool canRename = true;
+    QTimer::singleShot(50, this, [&canRename] {
+        QWidget *dialog = QApplication::activeModalWidget();
+        dialog->findChild<QLineEdit *>("pattern")->setText("sub/%title%");
+        auto *buttons = dialog->findChild<QDialogButtonBox *>();
+        canRename = buttons->button(QDialogButtonBox::Ok)->isEnabled();
+        buttons->button(QDialogButtonBox::Cancel)->click();
+    });
+    rename();
+    QVERIFY(!canRename);
+    QCOMPARE(list->model()->path(0), renamed);
 }
 
 void TestFileList::savesOnlyWhatWasEdited_data()
