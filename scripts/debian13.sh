@@ -1,14 +1,15 @@
 #!/usr/bin/env bash
 # The README's two set-up steps on a fresh Debian 13 (trixie), with the environment cleared as CI
-# clears it: the run command as far as it goes without a display, and the test command's first
-# stage (the -Werror build and every CTest test) against trixie's Qt 6.8, TagLib 2 and GCC 14.
-# The last stage of scripts/test.sh on any other release.
+# clears it: the run command as far as it goes without a display, and the whole test command
+# (every stage of scripts/test.sh but this one) against trixie's Qt 6.8, TagLib 2, GCC 14, MinGW-w64
+# and Wine. The last stage of scripts/test.sh on any other release.
 #
 # A minimal trixie is made with debootstrap (from the mirror apt on this machine uses) in
 # build/debian13/root and reused while its package lists are fresh (a day); older ones are
 # updated and the system upgraded first. The source tree is copied to /src/tagdesk there, its
 # build folders kept between runs. /proc, /sys and /dev are mounted in a mount namespace of
-# this script's own, so they go with it however it ends.
+# this script's own, so they go with it however it ends; where / is not a mount point (a chroot)
+# that namespace cannot be made private, and the mounts are only undone when the script exits.
 # Needs root and the network. Usage: debian13.sh
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -17,9 +18,12 @@ release=trixie
 
 [ "$(id -u)" -eq 0 ] || { echo "debian13.sh: needs root (debootstrap, chroot, mounts)" >&2; exit 1; }
 
-# Mounts made inside a private namespace never reach the machine's own mount table.
+# Mounts made inside a private namespace never reach the machine's own mount table. In a chroot
+# the propagation of / cannot be changed ("Invalid argument"): a namespace that inherits it, then.
 if [ "${1:-}" != --in-namespace ]; then
-    exec unshare --mount --propagation private -- bash "$0" --in-namespace
+    propagation=private
+    unshare --mount --propagation private true 2>/dev/null || propagation=unchanged
+    exec unshare --mount --propagation "$propagation" -- bash "$0" --in-namespace
 fi
 
 source "$root/scripts/deps.sh"
@@ -89,6 +93,6 @@ grep -q '^run.sh: no graphical display' <<<"$out" || {
 }
 echo "$out" | head -n 1
 
-step "test command, first stage"
-in_root bash /src/tagdesk/scripts/test.sh --first-stage
+step "test command"
+in_root bash /src/tagdesk/scripts/test.sh
 step "done"

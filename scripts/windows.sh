@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # The Windows stage of the test command: cross-builds quillet.dll and its Windows test program
-# with Debian 12's MinGW-w64 (cmake/mingw-w64.cmake) and runs the program under Wine.
+# with the system's MinGW-w64 (cmake/mingw-w64.cmake) and runs the program under Wine.
 #
 # TagLib 1.13 is built once, statically and without zlib, into build/windows-taglib/prefix from
 # the source tarball Debian 12 (bookworm) builds its own from, checked like TagLib 2's
@@ -41,10 +41,13 @@ PKG_CONFIG_LIBDIR="$prefix/lib/pkgconfig" PKG_CONFIG_PATH="" \
 cmake --build "$build" --parallel "$jobs"
 
 # The DLL exports readTag and saveTag and nothing else, and needs no DLL beyond Windows' own.
+# Only the table's numbered rows ("[   0] ... name") are read: binutils 2.44 (Debian 13) prints a
+# column heading inside the table, 2.40 none.
 objdump=x86_64-w64-mingw32-objdump
 exports=$("$objdump" -p "$build/taglibrary/quillet.dll" \
     | awk '/^\[Ordinal\/Name Pointer\] Table/ { table = 1; next } NF == 0 { table = 0 }
-        table { print $NF }' | x86_64-w64-mingw32-c++filt | sed 's/(.*//' | sort | tr '\n' ' ')
+        table && /^[ \t]*\[ *[0-9]+\]/ { print $NF }' \
+    | x86_64-w64-mingw32-c++filt | sed 's/(.*//' | sort | tr '\n' ' ')
 [ "$exports" = "readTag saveTag " ] \
     || { echo "windows.sh: quillet.dll exports: $exports" >&2; exit 1; }
 for binary in "$build/taglibrary/quillet.dll" "$build/tests/windows/tst_windows.exe"; do

@@ -267,6 +267,8 @@ private slots:
     void wideCharactersRoundTrip_data();
     void wideCharactersRoundTrip();
     void undecodableFileName();
+    void replacedNameFound_data();
+    void replacedNameFound();
     void pathShownAsPlainText();
     void newestCoverWins();
     void windowClosedWhileDecoding();
@@ -806,6 +808,33 @@ void TestEditorActions::undecodableFileName()
     QCOMPARE(status(), QStringLiteral("Save tag OK"));
     QCOMPARE(TagLib::FileRef(name.constData()).tag()->title(), TagLib::String("Nouveau"));
     QCOMPARE(::unlink(name.constData()), 0);
+}
+
+void TestEditorActions::replacedNameFound_data()
+{
+    QTest::addColumn<QByteArrayList>("names"); // each shown as "caf\uFFFD.mp3" by the dialog
+    QTest::addColumn<QString>("title"); // of the file opened; empty: none is guessed
+    QTest::newRow("one entry") << QByteArrayList {"caf\xe9.mp3"} << QStringLiteral("café");
+    QTest::newRow("two entries alike")
+            << QByteArrayList {"caf\xe9.mp3", "caf\xe8.mp3"} << QString();
+}
+
+void TestEditorActions::replacedNameFound()
+{
+    QFETCH(QByteArrayList, names);
+    QFETCH(QString, title);
+    for (const QByteArray &name : names) {
+        const QByteArray path = QFile::encodeName(files->path()) + '/' + name;
+        const QString copy = copyFixture(*files, QStringLiteral("tone.mp3"));
+        QCOMPARE(std::rename(QFile::encodeName(copy).constData(), path.constData()), 0);
+        TagLib::FileRef file(path.constData());
+        file.tag()->setTitle(TagLib::String(name.chopped(4).constData(), TagLib::String::Latin1));
+        QVERIFY(file.save());
+    }
+    QVERIFY(editor->openFile(files->filePath(QStringLiteral("caf\uFFFD.mp3"))));
+    QCOMPARE(field("lineEdit_title")->text(), title);
+    for (const QByteArray &name : names) // Qt's own file calls cannot name them
+        QCOMPARE(::unlink((QFile::encodeName(files->path()) + '/' + name).constData()), 0);
 }
 
 void TestEditorActions::vanishedFile()

@@ -61,6 +61,9 @@ private slots:
     void savesOnlyWhatWasEdited();
     void oneRowPerFile();
     void selectAndSaveWhileReading();
+    void numberTracksInOrderShown_data();
+    void numberTracksInOrderShown();
+    void readAbandonedForNewOpen();
 
 private:
     // Copies of tone.mp3 in a folder of their own, titled "Song 1", "Song 2"... on one album.
@@ -464,6 +467,56 @@ void TestFileList::selectAndSaveWhileReading()
     QTRY_VERIFY_WITH_TIMEOUT(!list->isBusy() && status() == "Save tag OK", 120000);
     QCOMPARE(list->selectedRows().size(), 600);
     QCOMPARE(tagText(list->model()->path(0), &TagLib::Tag::album), QStringLiteral("New"));
+}
+
+void TestFileList::numberTracksInOrderShown_data()
+{
+    QTest::addColumn<int>("sortField"); // index into tagFields; -1: rows as read
+    QTest::addColumn<QStringList>("order"); // the files numbered 1, 2, 3
+    QTest::newRow("as read: by path, '-' before '/'")
+            << -1 << QStringList {"CD1-bonus.mp3", "CD1/01.mp3", "CD2.mp3"};
+    QTest::newRow("by year, as numbers")
+            << 4 << QStringList {"CD1-bonus.mp3", "CD2.mp3", "CD1/01.mp3"};
+}
+
+void TestFileList::numberTracksInOrderShown()
+{
+    QFETCH(int, sortField);
+    QFETCH(QStringList, order);
+    const QStringList names = {"CD1/01.mp3", "CD1-bonus.mp3", "CD2.mp3"};
+    const int years[] = {10, 2, 9};
+    for (int i = 0; i < names.size(); ++i) {
+        TagLib::FileRef file(fileNameBytes(copyFixture(*files, "tone.mp3", names[i])).constData());
+        file.tag()->setYear(years[i]);
+        QVERIFY(file.save());
+    }
+    openAll({files->path()}, 3);
+    if (sortField >= 0)
+        list->view()->sortByColumn(FileListModel::columnOf(tagFields[sortField]),
+                                   Qt::AscendingOrder);
+    list->view()->selectRow(1); // one row selected: every row is numbered
+    list->contextMenu()->findChild<QAction *>("actionNumber_tracks")->trigger();
+    for (int i = 0; i < order.size(); ++i) {
+        const int row = list->model()->rowOf(files->filePath(order[i]));
+        QCOMPARE(list->model()->text(row, tagFields[5]), QString::number(i + 1));
+    }
+}
+
+void TestFileList::readAbandonedForNewOpen()
+{
+    QVERIFY(QDir(files->path()).mkdir("many"));
+    for (int i = 0; i < 2000; ++i)
+        QVERIFY(!copyFixture(*files, "tone.mp3", QString("many/%1.mp3").arg(i)).isEmpty());
+    const QStringList paths = album(2);
+    QVERIFY(editor->openFiles({files->filePath("many")}));
+    QTRY_VERIFY(list->model()->rowCount() > 0);
+    QVERIFY(list->isBusy());
+    // Nothing of the old read may reach the new list, however its reports were queued.
+    openAll(paths, 2);
+    QTest::qWait(300);
+    QCOMPARE(list->model()->rowCount(), 2);
+    QCOMPARE(list->model()->path(0), paths[0]);
+    QCOMPARE(list->model()->path(1), paths[1]);
 }
 
 QTEST_MAIN(TestFileList)

@@ -223,6 +223,9 @@ void TestCli::folderWalk()
     copyFixture(*dir, QStringLiteral("tone.flac"), QStringLiteral("music/a/z.flac"));
     copyFixture(*dir, QStringLiteral("tone.ogg"), QStringLiteral("music/a/y.ogg"));
     copyFixture(*dir, QStringLiteral("tone.ogg"), QStringLiteral("music/.hidden.ogg"));
+    // By path, "CD1-bonus.mp3" before "CD1/01.mp3" ('-' < '/'), though the folder's name is first.
+    copyFixture(*dir, QStringLiteral("tone.mp3"), QStringLiteral("music/CD1/01.mp3"));
+    copyFixture(*dir, QStringLiteral("tone.mp3"), QStringLiteral("music/CD1-bonus.mp3"));
     QVERIFY(writeAll(music + QStringLiteral("/notes.txt"), "not audio"));
     // A link back up the tree, and a second way into a folder already walked.
     QVERIFY(QFile::link(QStringLiteral(".."), music + QStringLiteral("/a/loop")));
@@ -234,8 +237,8 @@ void TestCli::folderWalk()
     QCOMPARE(run.exitCode, 0);
     QCOMPARE(run.err, QByteArray());
     QCOMPARE(filesOf(jsonLines(run.out)),
-             QStringList({music + "/A.MP3", music + "/a/y.ogg", music + "/a/z.flac",
-                          music + "/b.mp3"}));
+             QStringList({music + "/A.MP3", music + "/CD1-bonus.mp3", music + "/CD1/01.mp3",
+                          music + "/a/y.ogg", music + "/a/z.flac", music + "/b.mp3"}));
 }
 
 void TestCli::setChangesOnlyGivenFields()
@@ -350,6 +353,13 @@ void TestCli::renameAndFieldsFromNames()
     const ReadResult read = testsupport::read(named);
     QCOMPARE(fromWide(read.tag.title), QStringLiteral("Kept_ yes"));
     QCOMPARE(fromWide(read.tag.artist), QStringLiteral("Artist"));
+
+    // Named and in a folder named: one file, renamed once, no collision with itself.
+    const ProgramRun twice = quillet({QStringLiteral("rename"), QStringLiteral("--pattern"),
+                                      QStringLiteral("%title%"), named, folder + "/Album"});
+    QCOMPARE(twice.err, QByteArray());
+    QCOMPARE(twice.exitCode, 0);
+    QCOMPARE(entriesUnder(folder + "/Album"), QStringList({"Kept_ yes.mp3"}));
 }
 
 void TestCli::renameRunsAgainAndCleansUp()
@@ -567,6 +577,10 @@ void TestCli::usageError_data()
     QTest::newRow("unknown placeholder") << QStringList {"rename", "--pattern", "%name%", "FILE"};
     QTest::newRow("set twice") << QStringList {"set", "--title=T", "--from-name", "%title%",
                                                "FILE"};
+    for (const char *field : {"artist", "album", "comment", "year", "track", "genre"})
+        QTest::addRow("--%s and --from-name", field)
+                << QStringList {"set", QStringLiteral("--%1=1").arg(field), "--from-name",
+                                QStringLiteral("%%1%").arg(field), "FILE"};
 }
 
 void TestCli::usageError()

@@ -345,6 +345,7 @@ void FormatsTest::id3v1KeepsReadableText_data()
     QTest::newRow("outside the BMP") << "Łódź 😀"
                                      << "Lódz ?";
     QTest::newRow("cut between characters") << QString(27, 'a') + "Щ" << QString(27, 'a');
+    QTest::newRow("all 30 bytes") << QString(29, 'a') + "é" << QString(29, 'a') + "é";
 }
 
 void FormatsTest::id3v1KeepsReadableText()

@@ -36,6 +36,7 @@ enum class Left {
     OldSizeAboveFile,
     OldSizeHuge,
     RecordBeyondOldSize,
+    RecordBeyondCutFile,
     LargeSparse,
     // Root acts as another user in these.
     MadeByAnotherUser,
@@ -74,6 +75,20 @@ bool patchJournal(const QString &journal, quint64 oldSize, qint64 sparseFrom = -
     qToLittleEndian(quint64(sparseFrom), record.data());
     qToLittleEndian(length, record.data() + 8);
     return writeAll(journal, bytes + record) && QFile::resize(journal, bytes.size() + 16 + length);
+}
+
+// Adds a record of original bytes at offset to a journal, its checksum to match.
+bool addRecord(const QString &journal, quint64 offset, const QByteArray &original)
+{
+    QByteArray bytes = readAll(journal);
+    qToLittleEndian(qFromLittleEndian<quint64>(bytes.constData() + 40) + 1, bytes.data() + 40);
+    qToLittleEndian(quint64(bytes.size() - 64 + 16 + original.size()), bytes.data() + 48);
+    QByteArray record(16, '\0');
+    qToLittleEndian(offset, record.data());
+    qToLittleEndian(quint64(original.size()), record.data() + 8);
+    bytes += record + original;
+    qToLittleEndian(checksumOf(bytes.left(56) + bytes.mid(64)), bytes.data() + 56);
+    return writeAll(journal, bytes);
 }
 
 // Leaves the complete journal of a fitting save of path, cut off before the file was written:
@@ -164,6 +179,7 @@ void JournalTest::leftJournal_data()
     QTest::newRow("old size above the file") << Left::OldSizeAboveFile << false;
     QTest::newRow("old size 2^62") << Left::OldSizeHuge << false;
     QTest::newRow("a record beyond the old size") << Left::RecordBeyondOldSize << false;
+    QTest::newRow("a record beyond the end of the cut file") << Left::RecordBeyondCutFile << false;
     QTest::newRow("a sparse record of a GiB, checksum wrong") << Left::LargeSparse << false;
     QTest::newRow("in the state folder") << Left::KilledInStateFolder << true;
 }
@@ -181,7 +197,7 @@ void JournalTest::leftJournal()
     const QString reference = m_dir->filePath(QStringLiteral("reference.mp3"));
     QVERIFY(QFile::copy(path, reference));
     QCOMPARE(save(reference, record()), 0);
-    const QByteArray newBytes = readAll(reference);
+    QByteArray newBytes = readAll(reference);
 
     // The user who saves may not write the folder: the journal goes to their state folder.
     const QString state = m_dir->filePath(QStringLiteral("state"));
@@ -263,6 +279,14 @@ void JournalTest::leftJournal()
         QVERIFY(patchJournal(journal,
                              qFromLittleEndian<quint64>(readAll(journal).constData() + 64) + 1));
         break;
+    case Left::RecordBeyondCutFile: {
+        // The file's last bytes in a record, the file cut short of it: 16 bytes held by none.
+        const qsizetype tail = oldBytes.size() - 64;
+        QVERIFY(addRecord(journal, quint64(tail), oldBytes.mid(tail)));
+        newBytes.truncate(tail - 16);
+        QVERIFY(QFile::resize(path, newBytes.size()));
+        break;
+    }
     case Left::LargeSparse:
         QVERIFY(patchJournal(journal, quint64(1) << 30, oldBytes.size()));
         break;
