@@ -36,8 +36,7 @@ int failWith(int error)
 }
 
 // Runs body, which returns 0 or an error value; an exception becomes ENOMEM or EIO.
-template<typename Body>
-int guarded(Body &&body) noexcept
+template<typename Body> int guarded(Body &&body) noexcept
 {
     try {
         const int error = body();
@@ -143,8 +142,7 @@ const quillet::Property *propertyOf(const quillet_tag *tag, const char *key)
 
 const char *valueAt(const quillet::Property *property, std::size_t value)
 {
-    return property && value < property->values.size() ? property->values[value].c_str()
-                                                       : nullptr;
+    return property && value < property->values.size() ? property->values[value].c_str() : nullptr;
 }
 
 const quillet::Picture *pictureAt(const quillet_tag *tag, std::size_t index)
@@ -166,7 +164,7 @@ const quillet::AudioInfo *audioOf(const quillet_tag *tag)
 }
 
 int putPicture(quillet_changes *changes, int type, const char *mime, const char *description,
-        const void *data, std::size_t size, bool matchDescription)
+               const void *data, std::size_t size, bool matchDescription)
 {
     return guarded([&] {
         if (!changes || !data || size == 0 || type < 0 || type > lastPictureType)
@@ -445,7 +443,7 @@ void quillet_changes_free(quillet_changes *changes)
 }
 
 int quillet_changes_set(quillet_changes *changes, const char *key, const char *const *values,
-        size_t count)
+                        size_t count)
 {
     return guarded([&] {
         if (!changes || !values || count == 0)
@@ -482,13 +480,13 @@ int quillet_changes_remove(quillet_changes *changes, const char *key)
 }
 
 int quillet_changes_put_picture(quillet_changes *changes, int type, const char *mime,
-        const char *description, const void *data, size_t size)
+                                const char *description, const void *data, size_t size)
 {
     return putPicture(changes, type, mime, description, data, size, false);
 }
 
 int quillet_changes_put_picture_described(quillet_changes *changes, int type, const char *mime,
-        const char *description, const void *data, size_t size)
+                                          const char *description, const void *data, size_t size)
 {
     return putPicture(changes, type, mime, description, data, size, true);
 }
@@ -499,7 +497,7 @@ int quillet_changes_remove_pictures(quillet_changes *changes, int type)
 }
 
 int quillet_changes_remove_pictures_described(quillet_changes *changes, int type,
-        const char *description)
+                                              const char *description)
 {
     if (!description)
         return failWith(EINVAL);

@@ -113,7 +113,7 @@ QUILLETC_EXPORT const char *quillet_tag_value(const quillet_tag *tag, size_t ind
  * value-th value (NULL when there is none). */
 QUILLETC_EXPORT size_t quillet_tag_count_of(const quillet_tag *tag, const char *key);
 QUILLETC_EXPORT const char *quillet_tag_value_of(const quillet_tag *tag, const char *key,
-        size_t value);
+                                                 size_t value);
 
 /* Items of the file that are no property (binary frames, for one); they are kept by every save.
  * Each is given by its name in the file's format ("APIC", "PRIV", ...). */
@@ -159,7 +159,7 @@ QUILLETC_EXPORT void quillet_changes_free(quillet_changes *changes);
 /* Sets the key to count values (at least one), replacing every value it had. TRACKNUMBER and
  * DISCNUMBER take "n", "n/N" or "/N"; "n" alone keeps the file's total. */
 QUILLETC_EXPORT int quillet_changes_set(quillet_changes *changes, const char *key,
-        const char *const *values, size_t count);
+                                        const char *const *values, size_t count);
 
 /* Removes the key with all its values. */
 QUILLETC_EXPORT int quillet_changes_remove(quillet_changes *changes, const char *key);
@@ -168,17 +168,19 @@ QUILLETC_EXPORT int quillet_changes_remove(quillet_changes *changes, const char 
  * none. mime may be NULL or "" for the type the bytes show; description may be NULL for "". The
  * size bytes at data are copied. */
 QUILLETC_EXPORT int quillet_changes_put_picture(quillet_changes *changes, int type,
-        const char *mime, const char *description, const void *data, size_t size);
+                                                const char *mime, const char *description,
+                                                const void *data, size_t size);
 
 /* The same, replacing only the picture of that type with that description (other pictures of the
  * type stay), or added beside them. */
 QUILLETC_EXPORT int quillet_changes_put_picture_described(quillet_changes *changes, int type,
-        const char *mime, const char *description, const void *data, size_t size);
+                                                          const char *mime, const char *description,
+                                                          const void *data, size_t size);
 
 /* Removes every picture of the type; or only those of the type with the description. */
 QUILLETC_EXPORT int quillet_changes_remove_pictures(quillet_changes *changes, int type);
 QUILLETC_EXPORT int quillet_changes_remove_pictures_described(quillet_changes *changes, int type,
-        const char *description);
+                                                              const char *description);
 
 /* Writes the change set into the file: in place under a journal or as a whole copy, never
  * leaving it torn. Returns 0, or the error value (also left in errno) with the file byte for
