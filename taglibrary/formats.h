@@ -45,6 +45,17 @@ struct FileTags
     TagLib::RIFF::Info::Tag *info = nullptr;
 };
 
+// The ways tags keep pictures (FileKind::coverFormat).
+enum CoverFormat {
+    NoCoverFormat,
+    Id3v2Format,
+    AsfFormat,
+    FlacFormat,
+    XiphFormat,
+    Mp4Format,
+    ApeFormat
+};
+
 class FileKind
 {
 public:
@@ -66,6 +77,8 @@ public:
     virtual bool save(TagLib::File &file) const = 0;
     // Files whose tags keep pictures the same way share a value; 0: no covers.
     virtual int coverFormat() const = 0;
+    // The name of file's audio format ("MP3", "FLAC", "Ogg Vorbis"), file opened as this kind.
+    virtual const char *formatName(const TagLib::File &file) const = 0;
 };
 
 // The kind of the class TagLib opened file as, or null for a class not in the table.

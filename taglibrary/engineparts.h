@@ -1,0 +1,53 @@
+// The engine's pieces that readTag and saveTag share with readFull and saveChanges: one way to
+// open a file for reading, one save path, and the pictures of every format.
+#ifndef QUILLET_ENGINEPARTS_H
+#define QUILLET_ENGINEPARTS_H
+
+#include "engine.h"
+
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace TagLib {
+class File;
+class FileRef;
+class PropertyMap;
+} // namespace TagLib
+
+namespace quillet {
+
+class FileKind;
+
+// Opens path for reading as both interfaces do (a save cut off is undone first) and hands the
+// open file to use; false, with errno saying why, when it cannot be opened as audio.
+bool readOpened(const std::wstring &path, const std::function<bool(TagLib::FileRef &ref)> &use);
+
+// Changes a file in memory; false, with errno set, when it must not be saved. kind is the
+// file's row of the table (null for a class the table lacks).
+using TagEditor = std::function<bool(TagLib::File &file, const FileKind *kind)>;
+
+// The one save path: opens path through the safe save, checks that the content is the kind
+// TagLib opened it as, lets edit change it and saves it with the tag types it has.
+// keepAdded: a tag type the edit filled in that the file lacked (ID3v2 beside a WAV file's INFO)
+// is written too.
+bool saveEdited(const std::wstring &path, const TagEditor &edit, bool keepAdded = false);
+
+// Every picture of file in the file's order, where its name's kind keeps pictures (coverKindOf).
+std::vector<Picture> picturesOf(TagLib::File &file, const std::wstring &path);
+// Applies the picture changes in memory; false with errno (EFBIG: more than the tag can hold,
+// EINVAL: a file that keeps no pictures).
+bool changePictures(TagLib::File &file, const std::wstring &path,
+                    const std::vector<ChangeSet::PictureChange> &changes);
+
+// Sets (or, values empty, removes) one key in every tag of file that holds properties; false
+// with errno EINVAL where a tag cannot take the key.
+bool applyProperty(TagLib::File &file, const std::string &key,
+                   const std::vector<std::string> &values);
+// Free-form items that TagLib 1 lists as unsupported (MP4 "----:com.apple.iTunes:" items, ASF
+// attributes of other names) as properties named as TagLib 2 names them; taken out of map's list.
+void addFreeForm(TagLib::File &file, TagLib::PropertyMap &map, std::vector<Property> &properties);
+
+} // namespace quillet
+
+#endif // QUILLET_ENGINEPARTS_H
