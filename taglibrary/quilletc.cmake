@@ -2,11 +2,7 @@
 # any language. Its own SONAME, header, pkg-config file, CMake package and Debian packages
 # (libquilletc1, libquilletc-dev); only the functions named quillet_ are exported.
 add_library(quilletc SHARED quilletc.h quilletc.cpp)
-target_link_libraries(quilletc PRIVATE quillet_engine PkgConfig::TagLib)
-# An object library's objects go only into the targets that link it themselves.
-if(NOT WIN32)
-    target_link_libraries(quilletc PRIVATE quillet_files)
-endif()
+quillet_link_engine(quilletc)
 target_include_directories(quilletc PUBLIC
     $<BUILD_INTERFACE:${CMAKE_CURRENT_SOURCE_DIR}>
     $<INSTALL_INTERFACE:${CMAKE_INSTALL_INCLUDEDIR}>
