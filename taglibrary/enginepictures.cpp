@@ -110,7 +110,9 @@ bool changeId3v2(T::File &file, const Change &change)
     if (data.size() >= maxId3v2TagSize)
         return failWith(EFBIG);
     bool put = change.action == Change::Action::Remove;
-    const T::ID3v2::FrameList frames = tag->frameList("APIC");
+    const T::ID3v2::FrameList &list = tag->frameList("APIC");
+    // Out of TagLib's list, which removing a frame changes.
+    const std::vector<T::ID3v2::Frame *> frames(list.begin(), list.end());
     for (T::ID3v2::Frame *frame : frames) {
         auto *apic = dynamic_cast<T::ID3v2::AttachedPictureFrame *>(frame);
         if (!apic || !matches(change, apic->type(), apic->description()))
@@ -452,21 +454,22 @@ bool changePictures(T::File &file, const std::wstring &path, const std::vector<C
             break;
         case FlacFormat: {
             auto &flac = dynamic_cast<T::FLAC::File &>(file);
+            const std::vector<T::FLAC::Picture *> pictures = pointersOf(flac.pictureList());
             changed = changeFlacPictures(
-                    pointersOf(flac.pictureList()), change,
+                    pictures, change,
                     [&flac](T::FLAC::Picture *picture) { flac.removePicture(picture, true); },
                     [&flac](T::FLAC::Picture *picture) { flac.addPicture(picture); });
             break;
         }
         case XiphFormat: {
             auto *xiph = dynamic_cast<T::Ogg::XiphComment *>(file.tag());
-            changed = xiph
-                    && changeFlacPictures(
-                              pointersOf(xiph->pictureList()), change,
-                              [xiph](T::FLAC::Picture *picture) {
-                                  xiph->removePicture(picture, true);
-                              },
-                              [xiph](T::FLAC::Picture *picture) { xiph->addPicture(picture); });
+            if (!xiph)
+                return failWith(EINVAL);
+            const std::vector<T::FLAC::Picture *> pictures = pointersOf(xiph->pictureList());
+            changed = changeFlacPictures(
+                    pictures, change,
+                    [xiph](T::FLAC::Picture *picture) { xiph->removePicture(picture, true); },
+                    [xiph](T::FLAC::Picture *picture) { xiph->addPicture(picture); });
             // In Ogg FLAC the comment is itself a FLAC metadata block, 24 bits long.
             if (changed && dynamic_cast<T::Ogg::FLAC::File *>(&file)
                 && xiph->render(false).size() > maxFlacBlock)

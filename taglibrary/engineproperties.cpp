@@ -112,14 +112,20 @@ T::PropertyMap frameProperties(const T::ID3v2::Frame *frame)
     return T::PropertyMap();
 }
 
+// The pointers, out of TagLib's list: a copy of a tag's list left sharing it while the tag
+// changes would own the frames, and delete them with it.
+std::vector<T::ID3v2::Frame *> framesOf(const T::ID3v2::FrameList &frames)
+{
+    return std::vector<T::ID3v2::Frame *>(frames.begin(), frames.end());
+}
+
 bool setId3v2(T::ID3v2::Tag &tag, const T::String &key, const T::StringList &given)
 {
     const T::StringList values = valuesFor(tag.properties(), key, given);
     // A frame holding other keys beside this one (TIPL, TMCL) is made again without it.
     T::PropertyMap made;
     T::String language;
-    const T::ID3v2::FrameList frames = tag.frameList();
-    for (T::ID3v2::Frame *frame : frames) {
+    for (T::ID3v2::Frame *frame : framesOf(tag.frameList())) {
         T::PropertyMap properties = frameProperties(frame);
         if (!properties.contains(key))
             continue;
@@ -136,8 +142,7 @@ bool setId3v2(T::ID3v2::Tag &tag, const T::String &key, const T::StringList &giv
         return true;
     T::ID3v2::Tag scratch;
     scratch.setProperties(made);
-    const T::ID3v2::FrameList added = scratch.frameList();
-    for (T::ID3v2::Frame *frame : added) {
+    for (T::ID3v2::Frame *frame : framesOf(scratch.frameList())) {
         scratch.removeFrame(frame, false);
         // A comment keeps the language of the one it replaces.
         if (auto *comment = dynamic_cast<T::ID3v2::CommentsFrame *>(frame);

@@ -202,13 +202,16 @@ bool saveKeepingTags(TagLib::RIFF::AIFF::File &file)
     return file.save(versionOf(file.tag(), file.hasID3v2Tag()));
 }
 
-// Saving must not reorder the pictures (which one is the first front cover depends on it).
+// Saving must not reorder the values of a name: the pictures (which one is the first front cover
+// depends on it), and every other list of values.
 bool saveKeepingTags(TagLib::ASF::File &file)
 {
     TagLib::ASF::Tag *tag = file.tag();
-    const TagLib::ASF::AttributeList pictures = tag->attribute(asfPictureName());
-    if (pictures.size() > 1)
-        tag->setAttribute(asfPictureName(), asfSavingOrder(&file, pictures));
+    const TagLib::ASF::AttributeListMap attributes = tag->attributeListMap();
+    for (const auto &attribute : attributes) {
+        if (attribute.second.size() > 1)
+            tag->setAttribute(attribute.first, asfSavingOrder(&file, attribute.second));
+    }
     return file.save();
 }
 
