@@ -92,6 +92,9 @@ assert sorted(p[1] for p in pictures if p[0] in (FRONT, BACK)) == ["", "other"],
 # Failures are the error value, errno beside it; a name's bytes need not be UTF-8.
 assert read(copy + ".missing") == errno.ENOENT and ctypes.get_errno() == errno.ENOENT
 assert lib.quillet_save(None, None) == errno.EINVAL
+with open(copy + ".txt", "w") as text:
+    text.write("not audio\n")
+assert read(copy + ".txt") == save(copy + ".txt", remove=["TITLE"]) == errno.ENOEXEC
 if os.name == "posix":
     odd = os.path.join(os.path.dirname(copy), os.fsdecode(b"caf\xe9-\xff.tmp"))
     shutil.copyfile(copy, odd)
