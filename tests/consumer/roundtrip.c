@@ -110,7 +110,7 @@ int main(int argc, char **argv)
 
     /* Failures are results: an error value, in errno too. */
     CHECK(!quillet_read("no such file.mp3", &error) && error == ENOENT && errno == ENOENT);
-    CHECK(!quillet_read(".", &error) && error == EISDIR && quillet_save(".", changes) == EISDIR);
+    CHECK(!quillet_read(".", &error) && error == EISDIR);
     CHECK(quillet_save(argv[2], NULL) == EINVAL && !quillet_read(NULL, NULL) && errno == EINVAL);
     CHECK(quillet_tag_key_count(NULL) == 0 && !quillet_tag_value_of(NULL, "TITLE", 0));
     CHECK(quillet_changes_set(changes, "TITLE", &bad, 1) == EILSEQ);
