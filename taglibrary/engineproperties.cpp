@@ -423,8 +423,13 @@ bool applyProperty(T::File &file, const std::string &name, const std::vector<std
         const bool info = targets.simple && (wav->hasInfoTag() || !wav->hasID3v2Tag())
                 && setSimple(*targets.simple, key, values);
         taken = info;
-        if (wav->hasID3v2Tag() || !info)
+        if (wav->hasID3v2Tag() || !info) {
+            // A new ID3v2 tag starts from INFO: TagLib reads a WAV file's properties from the
+            // first of its tags that holds any.
+            if (!wav->hasID3v2Tag() && wav->ID3v2Tag()->isEmpty())
+                T::Tag::duplicate(wav->InfoTag(), wav->ID3v2Tag(), false);
             taken = setId3v2(*wav->ID3v2Tag(), key, values) || taken;
+        }
         return taken;
     }
     if (targets.id3v2)
