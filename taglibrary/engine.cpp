@@ -127,9 +127,7 @@ void readEverything(TagLib::FileRef &ref, const std::wstring &path, FullTag &tag
             property.values.push_back(toUtf8(value));
         tag.properties.push_back(std::move(property));
     }
-    addFreeForm(file, map, tag.properties);
-    for (const TagLib::String &name : map.unsupportedData())
-        tag.unsupported.push_back(toUtf8(name));
+    addFreeForm(file, map, tag.properties, tag.unsupported);
     tag.pictures = picturesOf(file, path);
     tag.audio = audioOf(ref);
 }

@@ -44,9 +44,11 @@ bool changePictures(TagLib::File &file, const std::wstring &path,
 // with errno EINVAL where a tag cannot take the key.
 bool applyProperty(TagLib::File &file, const std::string &key,
                    const std::vector<std::string> &values);
-// Free-form items that TagLib 1 lists as unsupported (MP4 "----:com.apple.iTunes:" items, ASF
-// attributes of other names) as properties named as TagLib 2 names them; taken out of map's list.
-void addFreeForm(TagLib::File &file, TagLib::PropertyMap &map, std::vector<Property> &properties);
+// The names map lists as unsupported, in unsupported; but free-form items (MP4
+// "----:com.apple.iTunes:" items, ASF attributes of other names, which TagLib 1 lists so) as
+// properties named as TagLib 2 names them.
+void addFreeForm(TagLib::File &file, const TagLib::PropertyMap &map,
+                 std::vector<Property> &properties, std::vector<std::string> &unsupported);
 
 } // namespace quillet
 

@@ -338,10 +338,11 @@ bool changeApe(T::APE::Tag &tag, const Change &change)
         const T::ByteVector value = found->second.binaryData();
         description = value.mid(0, static_cast<unsigned int>(std::max(value.find('\0'), 0)));
     }
-    if (has && change.matchDescription
-        && T::String(description, T::String::UTF8) != fromUtf8(change.description))
-        return true;
+    // One item a type: a picture put replaces it whatever its description.
     if (change.action == Change::Action::Remove) {
+        if (has && change.matchDescription
+            && T::String(description, T::String::UTF8) != fromUtf8(change.description))
+            return true;
         tag.removeItem(name);
         return true;
     }

@@ -423,8 +423,13 @@ bool applyProperty(T::File &file, const std::string &name, const std::vector<std
         const bool info = targets.simple && (wav->hasInfoTag() || !wav->hasID3v2Tag())
                 && setSimple(*targets.simple, key, values);
         taken = info;
-        if (wav->hasID3v2Tag() || !info)
+        if (wav->hasID3v2Tag() || !info) {
+            // A new ID3v2 tag starts from INFO: TagLib reads a WAV file's properties from the
+            // first of its tags that holds any.
+            if (!wav->hasID3v2Tag() && wav->ID3v2Tag()->isEmpty())
+                T::Tag::duplicate(wav->InfoTag(), wav->ID3v2Tag(), false);
             taken = setId3v2(*wav->ID3v2Tag(), key, values) || taken;
+        }
         return taken;
     }
     if (targets.id3v2)
@@ -445,29 +450,27 @@ bool applyProperty(T::File &file, const std::string &name, const std::vector<std
     return taken;
 }
 
-void addFreeForm(T::File &file, T::PropertyMap &map, std::vector<Property> &properties)
+void addFreeForm(T::File &file, const T::PropertyMap &map, std::vector<Property> &properties,
+                 std::vector<std::string> &unsupported)
 {
-    T::StringList &unsupported = map.unsupportedData();
     const FileTags tags = tagsOfFile(file);
-    for (auto name = unsupported.begin(); name != unsupported.end();) {
+    for (const T::String &name : map.unsupportedData()) {
         Property property;
-        if (tags.mp4 && name->startsWith(freeFormPrefix) && tags.mp4->contains(*name)) {
-            property.key = toUtf8(name->substr(sizeof(freeFormPrefix) - 1));
-            for (const T::String &value : tags.mp4->item(*name).toStringList())
+        if (tags.mp4 && name.startsWith(freeFormPrefix) && tags.mp4->contains(name)) {
+            property.key = toUtf8(name.substr(sizeof(freeFormPrefix) - 1));
+            for (const T::String &value : tags.mp4->item(name).toStringList())
                 property.values.push_back(toUtf8(value));
-        } else if (tags.asf && *name != "WM/Picture") {
-            property.key = toUtf8(*name);
-            for (const T::ASF::Attribute &value : tags.asf->attribute(*name)) {
+        } else if (tags.asf && name != "WM/Picture") {
+            property.key = toUtf8(name);
+            for (const T::ASF::Attribute &value : tags.asf->attribute(name)) {
                 if (value.type() == T::ASF::Attribute::UnicodeType)
                     property.values.push_back(toUtf8(value.toString()));
             }
         }
-        if (property.key.empty() || property.values.empty()) {
-            ++name;
-            continue;
-        }
-        properties.push_back(std::move(property));
-        name = unsupported.erase(name);
+        if (property.key.empty() || property.values.empty())
+            unsupported.push_back(toUtf8(name));
+        else
+            properties.push_back(std::move(property));
     }
 }
 
