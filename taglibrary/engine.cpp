@@ -76,11 +76,10 @@ int bitsPerSample(const TagLib::AudioProperties &audio)
     return bits;
 }
 
-AudioInfo audioOf(TagLib::FileRef &ref)
+AudioInfo audioOf(TagLib::FileRef &ref, const FileKind *kind)
 {
     AudioInfo info;
     const TagLib::AudioProperties *audio = ref.audioProperties();
-    const FileKind *kind = kindOfFile(*ref.file());
     if (kind)
         info.format = kind->formatName(*ref.file());
     if (!audio)
@@ -113,8 +112,11 @@ void joinTotal(TagLib::PropertyMap &map, const char *number, const char *total, 
 void readEverything(TagLib::FileRef &ref, const std::wstring &path, FullTag &tag)
 {
     TagLib::File &file = *ref.file();
+    // The kind is looked up once: every lookup tries the table's classes in turn.
+    const FileKind *kind = kindOfFile(file);
+    const FileTags tags = kind ? kind->tagsOf(file) : FileTags();
     TagLib::PropertyMap map = file.properties();
-    if (tagsOfFile(file).xiph) {
+    if (tags.xiph) {
         joinTotal(map, "TRACKNUMBER", "TRACKTOTAL", "TOTALTRACKS");
         joinTotal(map, "DISCNUMBER", "DISCTOTAL", "TOTALDISCS");
     }
@@ -127,9 +129,9 @@ void readEverything(TagLib::FileRef &ref, const std::wstring &path, FullTag &tag
             property.values.push_back(toUtf8(value));
         tag.properties.push_back(std::move(property));
     }
-    addFreeForm(file, map, tag.properties, tag.unsupported);
-    tag.pictures = picturesOf(file, path);
-    tag.audio = audioOf(ref);
+    addFreeForm(tags, map, tag.properties, tag.unsupported);
+    tag.pictures = picturesOf(file, path, kind);
+    tag.audio = audioOf(ref, kind);
 }
 
 } // namespace

@@ -18,6 +18,7 @@ class PropertyMap;
 namespace quillet {
 
 class FileKind;
+struct FileTags;
 
 // Opens path for reading as both interfaces do (a save cut off is undone first) and hands the
 // open file to use; false, with errno saying why, when it cannot be opened as audio.
@@ -34,7 +35,8 @@ using TagEditor = std::function<bool(TagLib::File &file, const FileKind *kind)>;
 bool saveEdited(const std::wstring &path, const TagEditor &edit, bool keepAdded = false);
 
 // Every picture of file in the file's order, where its name's kind keeps pictures (coverKindOf).
-std::vector<Picture> picturesOf(TagLib::File &file, const std::wstring &path);
+// kind: the file's kind (kindOfFile).
+std::vector<Picture> picturesOf(TagLib::File &file, const std::wstring &path, const FileKind *kind);
 // Applies the picture changes in memory; false with errno (EFBIG: more than the tag can hold,
 // EINVAL: a file that keeps no pictures).
 bool changePictures(TagLib::File &file, const std::wstring &path,
@@ -47,7 +49,7 @@ bool applyProperty(TagLib::File &file, const std::string &key,
 // The names map lists as unsupported, in unsupported; but free-form items (MP4
 // "----:com.apple.iTunes:" items, ASF attributes of other names, which TagLib 1 lists so) as
 // properties named as TagLib 2 names them.
-void addFreeForm(TagLib::File &file, const TagLib::PropertyMap &map,
+void addFreeForm(const FileTags &tags, const TagLib::PropertyMap &map,
                  std::vector<Property> &properties, std::vector<std::string> &unsupported);
 
 } // namespace quillet

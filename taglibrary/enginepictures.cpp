@@ -406,10 +406,10 @@ bool changeAsf(T::ASF::Tag &tag, const Change &change)
 
 } // namespace
 
-std::vector<Picture> picturesOf(T::File &file, const std::wstring &path)
+std::vector<Picture> picturesOf(T::File &file, const std::wstring &path, const FileKind *opened)
 {
     std::vector<Picture> pictures;
-    const FileKind *kind = coverKindOf(path, file);
+    const FileKind *kind = coverKindOf(path, opened);
     switch (kind ? kind->coverFormat() : NoCoverFormat) {
     case Id3v2Format:
         readId3v2(file, pictures);

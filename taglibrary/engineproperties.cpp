@@ -125,10 +125,15 @@ bool setId3v2(T::ID3v2::Tag &tag, const T::String &key, const T::StringList &giv
     // A frame holding other keys beside this one (TIPL, TMCL) is made again without it.
     T::PropertyMap made;
     T::String language;
+    std::size_t slot = 0; // where the first frame of the key stood; the frames made go there
+    bool found = false;
     for (T::ID3v2::Frame *frame : framesOf(tag.frameList())) {
         T::PropertyMap properties = frameProperties(frame);
-        if (!properties.contains(key))
+        if (!properties.contains(key)) {
+            slot += found ? 0 : 1;
             continue;
+        }
+        found = true;
         if (const auto *comment = dynamic_cast<T::ID3v2::CommentsFrame *>(frame);
             comment && language.isEmpty())
             language = T::String(comment->language(), T::String::Latin1);
@@ -142,13 +147,25 @@ bool setId3v2(T::ID3v2::Tag &tag, const T::String &key, const T::StringList &giv
         return true;
     T::ID3v2::Tag scratch;
     scratch.setProperties(made);
-    for (T::ID3v2::Frame *frame : framesOf(scratch.frameList())) {
+    const std::vector<T::ID3v2::Frame *> madeFrames = framesOf(scratch.frameList());
+    const std::size_t newFrames = madeFrames.size();
+    for (T::ID3v2::Frame *frame : madeFrames) {
         scratch.removeFrame(frame, false);
         // A comment keeps the language of the one it replaces.
         if (auto *comment = dynamic_cast<T::ID3v2::CommentsFrame *>(frame);
             comment && !language.isEmpty())
             comment->setLanguage(language.data(T::String::Latin1));
         tag.addFrame(frame);
+    }
+    // The frames that followed go behind the new ones: the tag keeps its order, and a change that
+    // keeps the frame's length leaves the rest of the tag where it was on disk.
+    const std::vector<T::ID3v2::Frame *> now = framesOf(tag.frameList());
+    if (found) {
+        const std::size_t tailEnd = now.size() - newFrames;
+        for (std::size_t i = slot; i < tailEnd; ++i) {
+            tag.removeFrame(now[i], false);
+            tag.addFrame(now[i]);
+        }
     }
     return true;
 }
@@ -450,10 +467,9 @@ bool applyProperty(T::File &file, const std::string &name, const std::vector<std
     return taken;
 }
 
-void addFreeForm(T::File &file, const T::PropertyMap &map, std::vector<Property> &properties,
+void addFreeForm(const FileTags &tags, const T::PropertyMap &map, std::vector<Property> &properties,
                  std::vector<std::string> &unsupported)
 {
-    const FileTags tags = tagsOfFile(file);
     for (const T::String &name : map.unsupportedData()) {
         Property property;
         if (tags.mp4 && name.startsWith(freeFormPrefix) && tags.mp4->contains(name)) {

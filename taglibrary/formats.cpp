@@ -475,7 +475,11 @@ FileTags tagsOfFile(TagLib::File &file)
 
 const FileKind *coverKindOf(const std::wstring &path, const TagLib::File &file)
 {
-    const FileKind *opened = kindOfFile(file);
+    return coverKindOf(path, kindOfFile(file));
+}
+
+const FileKind *coverKindOf(const std::wstring &path, const FileKind *opened)
+{
     if (!opened || opened->coverFormat() == NoCoverFormat)
         return nullptr;
     const std::wstring extension = extensionOf(path);

@@ -90,7 +90,9 @@ FileTags tagsOfFile(TagLib::File &file);
 // The kind whose cover rules apply to file: that of the opened file, where the extension of path
 // (the text after its last ".", in any case) names a kind that keeps covers the same way. Null
 // otherwise: a file of another kind than its name says gets no cover.
+// opened: kindOfFile(file) where the caller has it.
 const FileKind *coverKindOf(const std::wstring &path, const TagLib::File &file);
+const FileKind *coverKindOf(const std::wstring &path, const FileKind *opened);
 
 } // namespace quillet
 
