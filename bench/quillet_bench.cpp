@@ -9,7 +9,13 @@
 // or taglib+fsync (in place, then flushed to disk, which a crash-safe save must do as well).
 // Every save starts from a fresh, flushed copy of the file; only the call itself is timed. The
 // bytes each save writes are counted too (write_bytes of /proc/self/io).
+//
+// full/<kind>/<size>: readFull against FileRef, properties(), every picture and the audio
+// properties on bare TagLib, paired the same way. change/<kind>/<size>/<who>: saveChanges of one
+// key (the title's case, same length, as saveTag's "fits") against setting that key in TagLib's
+// property map and saving in place, with fsync.
 #include "benchdata.h"
+#include "engine.h"
 #include "quillet.h"
 #include "taglibdirect.h"
 
@@ -82,6 +88,37 @@ void readPaired(benchmark::State &state, const std::string &path)
     state.counters["ratio"] = theirsMs > 0 ? oursMs / theirsMs : 0.0;
 }
 
+// readFull against its baseline, paired as readPaired pairs readTag.
+void readFullPaired(benchmark::State &state, const std::string &path)
+{
+    const std::wstring widePath = benchdata::widen(path);
+    std::vector<double> ours;
+    std::vector<double> theirs;
+    bool quilletFirst = true;
+    for (auto _ : state) {
+        for (int turn = 0; turn < 2; ++turn) {
+            const bool quilletTurn = (turn == 0) == quilletFirst;
+            const double start = threadCpuMs();
+            if (quilletTurn) {
+                quillet::FullTag tag;
+                if (!quillet::readFull(widePath, tag) || tag.pictures.empty()) {
+                    state.SkipWithError("no picture read");
+                    return;
+                }
+            } else {
+                benchmark::DoNotOptimize(taglibdirect::readEverything(path));
+            }
+            (quilletTurn ? ours : theirs).push_back(threadCpuMs() - start);
+        }
+        quilletFirst = !quilletFirst;
+    }
+    const double oursMs = median(ours);
+    const double theirsMs = median(theirs);
+    state.counters["quillet_ms"] = oursMs;
+    state.counters["taglib_ms"] = theirsMs;
+    state.counters["ratio"] = theirsMs > 0 ? oursMs / theirsMs : 0.0;
+}
+
 // The change: every field as the file holds it, but the title's case (same length); with grow,
 // also a larger cover, so the tag no longer fits its padding.
 struct Change
@@ -92,6 +129,14 @@ struct Change
 
 bool saveOnce(const std::string &who, const std::string &path, const Change &change)
 {
+    if (who == "changes") {
+        quillet::ChangeSet changes;
+        changes.set.push_back({"TITLE", {"Benchmark TITLE"}});
+        return quillet::saveChanges(benchdata::widen(path), changes);
+    }
+    if (who == "property+fsync")
+        return taglibdirect::saveProperty(path, "TITLE", "Benchmark TITLE")
+                && benchdata::syncFile(path);
     const char *cover = change.grow ? change.cover.data() : nullptr;
     const std::size_t coverSize = change.grow ? change.cover.size() : 0;
     if (who == "quillet") {
@@ -270,6 +315,31 @@ void printTables(const CollectingReporter &reporter)
                         size == std::string("300M") ? ratio(ours, small).c_str() : "");
         }
     }
+    std::printf("\nreadFull (CPU ms per call: medians, calls paired with the baseline)\n");
+    std::printf("%-14s %10s %10s %7s\n", "case", "quillet", "taglib", "ratio");
+    for (const std::string &kind : kinds) {
+        for (const std::string size : {"3M", "30M", "300M"}) {
+            const std::string name = "full/" + kind + "/" + size;
+            std::printf("%-14s %s %s %s\n", (kind + " " + size).c_str(),
+                        cell(reporter.counter(name, "quillet_ms")).c_str(),
+                        cell(reporter.counter(name, "taglib_ms")).c_str(),
+                        factor(reporter.counter(name, "ratio")).c_str());
+        }
+    }
+    std::printf("\nsaveChanges of one key (wall-clock ms, best of the repetitions; KiB written)\n");
+    std::printf("%-14s %10s %14s %7s %12s %12s\n", "case", "quillet", "taglib+fsync", "ratio",
+                "quillet KiB", "taglib KiB");
+    for (const std::string &kind : kinds) {
+        for (const std::string size : {"3M", "300M"}) {
+            const std::string base = "change/" + kind + "/" + size;
+            const double ours = reporter.bestReal(base + "/changes");
+            const double theirs = reporter.bestReal(base + "/property+fsync");
+            std::printf("%-14s %s %14s %s %s %s\n", (kind + " " + size).c_str(), cell(ours).c_str(),
+                        cell(theirs).c_str(), ratio(ours, theirs).c_str(),
+                        kib(reporter.counter(base + "/changes", "written_kib")).c_str(),
+                        kib(reporter.counter(base + "/property+fsync", "written_kib")).c_str());
+        }
+    }
     std::printf(
             "\nsaveTag (wall-clock ms per call, best of the repetitions; KiB written per call)\n");
     std::printf("%-20s %10s %10s %7s %12s %7s %12s %12s\n", "case", "quillet", "taglib", "ratio",
@@ -308,6 +378,9 @@ void registerAll(std::vector<std::string> &missing)
             }
             benchmark::RegisterBenchmark(("read/" + kind + "/" + size).c_str(), readPaired, path)
                     ->Unit(benchmark::kMillisecond);
+            benchmark::RegisterBenchmark(("full/" + kind + "/" + size).c_str(), readFullPaired,
+                                         path)
+                    ->Unit(benchmark::kMillisecond);
         }
     }
     for (const std::string &kind : kinds) {
@@ -315,6 +388,13 @@ void registerAll(std::vector<std::string> &missing)
             const std::string path = benchdata::audioFile(kind, size);
             if (!benchdata::exists(path))
                 continue;
+            for (const std::string who : {"changes", "property+fsync"}) {
+                benchmark::RegisterBenchmark(("change/" + kind + "/" + size + "/" + who).c_str(),
+                                             save, path, who, changes.front())
+                        ->Unit(benchmark::kMillisecond)
+                        ->UseManualTime()
+                        ->Iterations(size == std::string("3M") ? 10 : 2);
+            }
             for (const Change &change : changes) {
                 const std::string base
                         = "save/" + kind + "/" + size + "/" + (change.grow ? "grow" : "fits");

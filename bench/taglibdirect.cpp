@@ -2,11 +2,13 @@
 
 #include <cstring>
 #include <memory>
+#include <vector>
 
 #include <taglib/asffile.h>
 #include <taglib/asfpicture.h>
 #include <taglib/asftag.h>
 #include <taglib/attachedpictureframe.h>
+#include <taglib/audioproperties.h>
 #include <taglib/fileref.h>
 #include <taglib/flacfile.h>
 #include <taglib/flacpicture.h>
@@ -265,6 +267,78 @@ bool save(const std::string &path, const Fields &fields, const char *cover, std:
             picture->setData(bytes);
         }
     }
+    return ref.save();
+}
+
+namespace {
+
+// Every picture's bytes copied out, as readFull hands them over; the sum of their sizes.
+std::size_t copyAll(const std::vector<TagLib::ByteVector> &pictures)
+{
+    std::size_t total = 0;
+    for (const TagLib::ByteVector &bytes : pictures) {
+        std::string copy(bytes.data(), bytes.size());
+        total += copy.size();
+    }
+    return total;
+}
+
+std::vector<TagLib::ByteVector> allPictures(TagLib::File *file)
+{
+    std::vector<TagLib::ByteVector> pictures;
+    if (auto *mpeg = dynamic_cast<TagLib::MPEG::File *>(file)) {
+        if (TagLib::ID3v2::Tag *tag = mpeg->ID3v2Tag(false)) {
+            for (TagLib::ID3v2::Frame *frame : tag->frameList("APIC")) {
+                if (auto *picture = dynamic_cast<TagLib::ID3v2::AttachedPictureFrame *>(frame))
+                    pictures.push_back(picture->picture());
+            }
+        }
+    } else if (auto *flac = dynamic_cast<TagLib::FLAC::File *>(file)) {
+        for (TagLib::FLAC::Picture *picture : flac->pictureList())
+            pictures.push_back(picture->data());
+    } else if (TagLib::Ogg::XiphComment *comment = vorbisComment(file)) {
+        for (TagLib::FLAC::Picture *picture : comment->pictureList())
+            pictures.push_back(picture->data());
+    } else if (TagLib::MP4::Tag *tag = mp4Tag(file)) {
+        for (const TagLib::MP4::CoverArt &cover : mp4Covers(tag))
+            pictures.push_back(cover.data());
+    } else if (TagLib::ASF::Tag *tag = asfTag(file)) {
+        for (const TagLib::ASF::Attribute &attribute : tag->attribute("WM/Picture"))
+            pictures.push_back(attribute.toPicture().picture());
+    }
+    return pictures;
+}
+
+} // namespace
+
+std::size_t readEverything(const std::string &path)
+{
+    const TagLib::FileRef ref(path.c_str(), true, TagLib::AudioProperties::Average);
+    if (ref.isNull())
+        return 0;
+    std::size_t sum = 0;
+    const TagLib::PropertyMap properties = ref.file()->properties();
+    for (const auto &property : properties) {
+        sum += property.first.to8Bit(true).size();
+        for (const TagLib::String &value : property.second)
+            sum += value.to8Bit(true).size();
+    }
+    sum += copyAll(allPictures(ref.file()));
+    if (const TagLib::AudioProperties *audio = ref.audioProperties())
+        sum += static_cast<std::size_t>(audio->lengthInMilliseconds() + audio->bitrate()
+                                        + audio->sampleRate() + audio->channels());
+    return sum;
+}
+
+bool saveProperty(const std::string &path, const std::string &key, const std::string &value)
+{
+    TagLib::FileRef ref(path.c_str(), false);
+    if (ref.isNull())
+        return false;
+    TagLib::PropertyMap properties = ref.file()->properties();
+    properties.replace(TagLib::String(key, TagLib::String::UTF8),
+                       TagLib::StringList(TagLib::String(value, TagLib::String::UTF8)));
+    ref.file()->setProperties(properties);
     return ref.save();
 }
 

@@ -25,6 +25,14 @@ struct Fields
 // or adding one), then saves in place. Returns FileRef::save()'s result.
 bool save(const std::string &path, const Fields &fields, const char *cover, std::size_t coverSize);
 
+// The baseline of readFull: opens the file with audio properties (Average), reads the property
+// map, every picture of the file's format with its bytes copied out, and the audio properties.
+// Returns a checksum.
+std::size_t readEverything(const std::string &path);
+
+// Sets one key of the property map (every other key as it was) and saves in place.
+bool saveProperty(const std::string &path, const std::string &key, const std::string &value);
+
 } // namespace taglibdirect
 
 #endif // TAGLIBDIRECT_H

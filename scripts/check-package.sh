@@ -1,11 +1,13 @@
 #!/usr/bin/env bash
-# Checks the Debian packages that scripts/package.sh made (tagdesk, libquillet1, libquillet-dev):
-# their file lists and control fields, the licence and changelog in each, libquillet1's shlibs
-# file and ldconfig trigger, that the dependencies name the packages of the libraries the
-# binaries link on this release, that the programs and library carry no run path, what their
-# files name, that their metadata validates, and that another program builds against libquillet
-# through the CMake package and through pkg-config (tests/consumer, built against a staged
-# install of the packages' build).
+# Checks the Debian packages that scripts/package.sh made (tagdesk, libquillet1, libquillet-dev,
+# libquilletc1, libquilletc-dev): their file lists and control fields, the licence and changelog
+# in each, the libraries' shlibs files and ldconfig triggers (and libquilletc1's symbols file),
+# that the dependencies name the packages of the libraries the binaries link on this release,
+# that the programs and libraries carry no run path, what their files name, that their metadata
+# validates, and that other programs build against libquillet and libquilletc through the CMake
+# packages and through pkg-config (tests/consumer, built against a staged install of the
+# packages' build) and work: the C interface's round trip from C and from Python's ctypes, run
+# against the library as the package installs it.
 # Usage: check-package.sh [BUILD]   (default: build/package)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -16,7 +18,7 @@ version=$(cache_value CMAKE_PROJECT_VERSION)
 libdir=$(cache_value CMAKE_INSTALL_LIBDIR) # lib/<multiarch> for the prefix /usr
 arch=$(dpkg --print-architecture)
 declare -A deb
-for package in tagdesk libquillet1 libquillet-dev; do
+for package in tagdesk libquillet1 libquillet-dev libquilletc1 libquilletc-dev; do
     deb[$package]="$build/${package}_${version}_$arch.deb"
     [ -f "${deb[$package]}" ] \
         || { echo "check-package.sh: no ${deb[$package]}; run scripts/package.sh first" >&2; exit 1; }
@@ -49,6 +51,12 @@ expect_files libquillet-dev "/usr/$libdir/libquillet.so" /usr/include/quillet.h 
     "/usr/$libdir/cmake/quillet/quilletConfig.cmake" \
     "/usr/$libdir/cmake/quillet/quilletConfigVersion.cmake" \
     "/usr/$libdir/cmake/quillet/quilletTargets.cmake"
+expect_files libquilletc1 "/usr/$libdir/libquilletc.so.$version" "/usr/$libdir/libquilletc.so.1"
+expect_files libquilletc-dev "/usr/$libdir/libquilletc.so" /usr/include/quilletc.h \
+    "/usr/$libdir/pkgconfig/quilletc.pc" \
+    "/usr/$libdir/cmake/quilletc/quilletcConfig.cmake" \
+    "/usr/$libdir/cmake/quilletc/quilletcConfigVersion.cmake" \
+    "/usr/$libdir/cmake/quilletc/quilletcTargets.cmake"
 expect_files tagdesk /usr/bin/tagdesk /usr/bin/quillet \
     /usr/share/applications/tagdesk.desktop \
     /usr/share/metainfo/example.tarnwick.tagdesk.metainfo.xml \
@@ -84,19 +92,23 @@ expect_depends() { # expect_depends <package> <dependency...>
 }
 expect_depends tagdesk "libquillet1 (= $version)" libqt6sql6-sqlite
 expect_depends libquillet-dev "libquillet1 (= $version)"
-[ "$(field libquillet1 Section)" = libs ] || fail "libquillet1: Section: $(field libquillet1 Section)"
-[ "$(field libquillet-dev Section)" = libdevel ] \
-    || fail "libquillet-dev: Section: $(field libquillet-dev Section)"
-# libquillet1's control files: programs built against it need this version or a later one, and
-# the loader's cache is brought up to date by the trigger, not by maintainer scripts.
-mkdir "$tmp/control"
-dpkg-deb --ctrl-tarfile "${deb[libquillet1]}" | tar -x -C "$tmp/control"
-grep -qxF "libquillet 1 libquillet1 (>= $version)" "$tmp/control/shlibs" 2>/dev/null \
-    || fail "libquillet1's shlibs file: $(cat "$tmp/control/shlibs" 2>&1)"
-grep -qxF 'activate-noawait ldconfig' "$tmp/control/triggers" 2>/dev/null \
-    || fail "libquillet1 has no ldconfig trigger"
-for script in preinst postinst prerm postrm; do
-    [ ! -e "$tmp/control/$script" ] || fail "libquillet1 has a $script"
+expect_depends libquilletc-dev "libquilletc1 (= $version)"
+# The libraries' control files: programs built against one need this version or a later one,
+# and the loader's cache is brought up to date by the trigger, not by maintainer scripts.
+for library in libquillet libquilletc; do
+    [ "$(field ${library}1 Section)" = libs ] || fail "${library}1: Section: $(field ${library}1 Section)"
+    [ "$(field $library-dev Section)" = libdevel ] \
+        || fail "$library-dev: Section: $(field $library-dev Section)"
+    control="$tmp/control-$library"
+    mkdir "$control"
+    dpkg-deb --ctrl-tarfile "${deb[${library}1]}" | tar -x -C "$control"
+    grep -qxF "$library 1 ${library}1 (>= $version)" "$control/shlibs" 2>/dev/null \
+        || fail "${library}1's shlibs file: $(cat "$control/shlibs" 2>&1)"
+    grep -qxF 'activate-noawait ldconfig' "$control/triggers" 2>/dev/null \
+        || fail "${library}1 has no ldconfig trigger"
+    for script in preinst postinst prerm postrm; do
+        [ ! -e "$control/$script" ] || fail "${library}1 has a $script"
+    done
 done
 # The licence, in the machine-readable format.
 for package in "${!deb[@]}"; do
@@ -117,7 +129,7 @@ needed_packages() { # needed_packages <binary...>: the packages of the libraries
     for binary in "$@"; do
         readelf -d "$tmp/root/$binary" | sed -n 's/.*(NEEDED).*\[\(.*\)\]$/\1/p'
     done | sort -u | while read -r library; do
-        [ "$library" = libquillet.so.1 ] && continue
+        [[ $library == libquillet.so.1 || $library == libquilletc.so.1 ]] && continue
         dpkg -S "*/$library" 2>/dev/null | grep -E "^[^ ]+: /(usr/)?lib/" | head -n 1 | cut -d: -f1
     done | sort -u
 }
@@ -140,19 +152,29 @@ expect_library_depends() {
 }
 expect_library_depends tagdesk usr/bin/tagdesk usr/bin/quillet
 expect_library_depends libquillet1 "usr/$libdir/libquillet.so.$version"
-for binary in usr/bin/tagdesk usr/bin/quillet "usr/$libdir/libquillet.so.$version"; do
+expect_library_depends libquilletc1 "usr/$libdir/libquilletc.so.$version"
+for binary in usr/bin/tagdesk usr/bin/quillet "usr/$libdir/libquillet.so.$version" \
+    "usr/$libdir/libquilletc.so.$version"; do
     if readelf -d "$tmp/root/$binary" | grep -qE '\((RUNPATH|RPATH)\)'; then
         fail "$binary carries a run path: $(readelf -d "$tmp/root/$binary" | grep -E 'R(UN)?PATH')"
     fi
 done
 readelf -d "$tmp/root/usr/$libdir/libquillet.so.$version" \
     | grep -qF 'Library soname: [libquillet.so.1]' || fail "libquillet's SONAME is not libquillet.so.1"
+readelf -d "$tmp/root/usr/$libdir/libquilletc.so.$version" \
+    | grep -qF 'Library soname: [libquilletc.so.1]' || fail "libquilletc's SONAME is not libquilletc.so.1"
+# libquilletc as installed exports the functions of its installed header and nothing else; its
+# symbols file is made from that header (cmake/packaging.cmake).
+bash "$root/tests/library/check-c-exports.sh" "$tmp/root/usr/$libdir/libquilletc.so.$version" \
+    "$tmp/root/usr/include/quilletc.h" >"$tmp/exports" 2>&1 || fail "$(cat "$tmp/exports")"
 grep -qxF 'Exec=/usr/bin/tagdesk %f' "$tmp/root/usr/share/applications/tagdesk.desktop" \
     || fail "the desktop entry does not start /usr/bin/tagdesk"
 grep -qxF 'Path=/usr/share/tagdesk' "$tmp/root/usr/share/applications/tagdesk.desktop" \
     || fail "the desktop entry does not start tagdesk in /usr/share/tagdesk"
-grep -qxF 'prefix=/usr' "$tmp/root/usr/$libdir/pkgconfig/quillet.pc" \
-    || fail "quillet.pc does not name the prefix /usr"
+for pc in quillet quilletc; do
+    grep -qxF 'prefix=/usr' "$tmp/root/usr/$libdir/pkgconfig/$pc.pc" \
+        || fail "$pc.pc does not name the prefix /usr"
+done
 # The metadata as installed: the AppStream file with the desktop entry it launches, and that entry.
 if ! appstreamcli validate-tree --no-net "$tmp/root" >"$tmp/appstream" 2>&1 \
     || grep -qE '^ *[EW]: ' "$tmp/appstream"; then
@@ -174,14 +196,18 @@ consumer="$tmp/consumer"
 if cmake -S "$root/tests/consumer" -B "$consumer" -DCMAKE_PREFIX_PATH="$stage" \
     -DCMAKE_BUILD_TYPE=Release >"$tmp/consumer.log" 2>&1 \
     && cmake --build "$consumer" >>"$tmp/consumer.log" 2>&1; then
-    grep -qxF "quillet_DIR:PATH=$stage/$libdir/cmake/quillet" "$consumer/CMakeCache.txt" \
-        || fail "find_package(quillet) found another quillet: $(grep quillet_DIR "$consumer/CMakeCache.txt")"
+    for package in quillet quilletc; do
+        grep -qxF "${package}_DIR:PATH=$stage/$libdir/cmake/$package" "$consumer/CMakeCache.txt" \
+            || fail "find_package($package) found another: $(grep "${package}_DIR" "$consumer/CMakeCache.txt")"
+    done
     LC_ALL=C.UTF-8 "$consumer/quillet_consumer" "$tmp/tone.mp3" >"$tmp/out" \
         && grep -qF -- '-- AUDIO --' "$tmp/out" \
         || fail "the program built with find_package(quillet) does not read tone.mp3"
+    "$consumer/quilletc_consumer" "$root/tests/data/tone.mp3" "$tmp/cmake.mp3" >"$tmp/out" 2>&1 \
+        || fail "the C program built with find_package(quilletc) fails: $(cat "$tmp/out")"
 else
     cat "$tmp/consumer.log" >&2
-    fail "a program does not build with find_package(quillet)"
+    fail "a program does not build with find_package(quillet) and find_package(quilletc)"
 fi
 export PKG_CONFIG_PATH="$stage/$libdir/pkgconfig"
 if ! flags=$(pkg-config --cflags --libs quillet); then
@@ -194,6 +220,28 @@ elif c++ -std=c++17 -o "$tmp/pkgconfig-consumer" "$root/tests/consumer/main.cpp"
 else
     fail "a program does not build with pkg-config's flags for quillet"
 fi
+# The C interface's round trip, from C and from Python's ctypes, over the library as the package
+# installs it: the C program built with pkg-config's flags in strict C99, the script loading it by
+# its SONAME.
+installed="$tmp/root/usr/$libdir"
+if ! flags=$(pkg-config --cflags --libs quilletc); then
+    fail "pkg-config does not find quilletc.pc in $PKG_CONFIG_PATH"
+# shellcheck disable=SC2086 # the flags are words
+elif cc -std=c99 -pedantic -Wall -Wextra -Werror -o "$tmp/quilletc-consumer" \
+    "$root/tests/consumer/roundtrip.c" $flags; then
+    for fixture in tone.mp3 tone.flac; do
+        LC_ALL=C LD_LIBRARY_PATH="$installed" "$tmp/quilletc-consumer" "$root/tests/data/$fixture" \
+            "$tmp/c-$fixture" >"$tmp/out" 2>&1 \
+            || fail "the C program built with pkg-config fails on $fixture: $(cat "$tmp/out")"
+    done
+else
+    fail "a C program does not build with pkg-config's flags for quilletc"
+fi
+for fixture in tone.mp3 tone.flac; do
+    LC_ALL=C LD_LIBRARY_PATH="$installed" python3 "$root/tests/consumer/roundtrip.py" \
+        libquilletc.so.1 "$root/tests/data/$fixture" "$tmp/ctypes-$fixture" >"$tmp/out" 2>&1 \
+        || fail "the ctypes script fails on $fixture: $(cat "$tmp/out")"
+done
 
 if [ "$failures" -ne 0 ]; then
     echo "check-package.sh: $failures problems in the packages in $build" >&2

@@ -38,8 +38,9 @@ TAGDESK_PACKAGES=(
 # lintian, which checks what was made.
 TAGDESK_PACKAGE_PACKAGES=(dpkg-dev file lintian)
 # The test command's first stage, the tests: symbol check, the validators of the desktop entry
-# and the AppStream metadata, a FAT image mounted through FUSE for the saving tests.
-TAGDESK_CHECK_PACKAGES=(binutils desktop-file-utils appstream dosfstools fusefat)
+# and the AppStream metadata, a FAT image mounted through FUSE for the saving tests, Python for
+# the C interface's ctypes consumer.
+TAGDESK_CHECK_PACKAGES=(binutils desktop-file-utils appstream dosfstools fusefat python3)
 # The whole test command: clang for the sanitizer-instrumented fuzz regression, what building
 # TagLib 2 from its release source takes (scripts/taglib2.sh), what making and checking the
 # package takes, and the fresh Debian 13 (scripts/debian13.sh).

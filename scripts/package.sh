@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # Builds a Release of TagDesk for the prefix /usr in build/package and makes its Debian packages
-# there with cpack (cmake/packaging.cmake): tagdesk, libquillet1 and libquillet-dev, each
-# build/package/<package>_<version>_<arch>.deb, and checks them with lintian (no error and no
-# warning). Installs what is missing first, like the other commands. Prints the packages' paths
-# last.
+# there with cpack (cmake/packaging.cmake): tagdesk, libquillet1, libquillet-dev, libquilletc1
+# and libquilletc-dev, each build/package/<package>_<version>_<arch>.deb, and checks them with
+# lintian (no error and no warning). Installs what is missing first, like the other commands.
+# Prints the packages' paths last.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 source "$root/scripts/deps.sh"
@@ -29,7 +29,7 @@ rm -f "$build"/*.deb
     exit 1
 }
 debs=()
-for package in tagdesk libquillet1 libquillet-dev; do
+for package in tagdesk libquillet1 libquillet-dev libquilletc1 libquilletc-dev; do
     deb=$(ls "$build/${package}_"*.deb 2>/dev/null | head -n 1)
     [ -f "$deb" ] || { echo "package.sh: cpack made no $package package in $build" >&2; exit 1; }
     debs+=("$deb")

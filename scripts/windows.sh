@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# The Windows stage of the test command: cross-builds quillet.dll and its Windows test program
-# with the system's MinGW-w64 (cmake/mingw-w64.cmake) and runs the program under Wine.
+# The Windows stage of the test command: cross-builds quillet.dll, quilletc.dll and their Windows
+# test programs with the system's MinGW-w64 (cmake/mingw-w64.cmake) and runs them under Wine.
 #
 # TagLib 1.13 is built once, statically and without zlib, into build/windows-taglib/prefix from
 # the source tarball Debian 12 (bookworm) builds its own from, checked like TagLib 2's
@@ -31,8 +31,8 @@ if [ ! -f "$prefix/.taglib-$version" ]; then
     touch "$prefix/.taglib-$version"
 fi
 
-# quillet.dll, the Windows test program and tagdesk's resources, with warnings as errors. TagLib
-# was built as a static library: its headers must not declare DLL imports.
+# quillet.dll, quilletc.dll, the Windows test programs and tagdesk's resources, with warnings as
+# errors. TagLib was built as a static library: its headers must not declare DLL imports.
 build="$root/build/windows"
 PKG_CONFIG_LIBDIR="$prefix/lib/pkgconfig" PKG_CONFIG_PATH="" \
     cmake -S "$root" -B "$build" --toolchain "$root/cmake/mingw-w64.cmake" \
@@ -40,9 +40,9 @@ PKG_CONFIG_LIBDIR="$prefix/lib/pkgconfig" PKG_CONFIG_PATH="" \
     -DCMAKE_CXX_FLAGS=-DTAGLIB_STATIC >/dev/null
 cmake --build "$build" --parallel "$jobs"
 
-# The DLL exports readTag and saveTag and nothing else, and needs no DLL beyond Windows' own.
-# Only the table's numbered rows ("[   0] ... name") are read: binutils 2.44 (Debian 13) prints a
-# column heading inside the table, 2.40 none.
+# quillet.dll exports readTag and saveTag and nothing else, quilletc.dll the functions of its
+# header; neither needs a DLL beyond Windows' own. Only the table's numbered rows ("[   0] ...
+# name") are read: binutils 2.44 (Debian 13) prints a column heading inside the table, 2.40 none.
 objdump=x86_64-w64-mingw32-objdump
 exports=$("$objdump" -p "$build/taglibrary/quillet.dll" \
     | awk '/^\[Ordinal\/Name Pointer\] Table/ { table = 1; next } NF == 0 { table = 0 }
@@ -50,9 +50,12 @@ exports=$("$objdump" -p "$build/taglibrary/quillet.dll" \
     | x86_64-w64-mingw32-c++filt | sed 's/(.*//' | sort | tr '\n' ' ')
 [ "$exports" = "readTag saveTag " ] \
     || { echo "windows.sh: quillet.dll exports: $exports" >&2; exit 1; }
-for binary in "$build/taglibrary/quillet.dll" "$build/tests/windows/tst_windows.exe"; do
+exports=$(bash "$root/tests/library/check-c-exports.sh" "$build/taglibrary/quilletc.dll" \
+    "$root/taglibrary/quilletc.h" 2>&1) || { echo "windows.sh: $exports" >&2; exit 1; }
+for binary in "$build/taglibrary/quillet.dll" "$build/taglibrary/quilletc.dll" \
+    "$build/tests/windows/tst_windows.exe" "$build/tests/windows/quilletc_consumer.exe"; do
     extra=$("$objdump" -p "$binary" | awk '/DLL Name:/ { print $3 }' \
-        | grep -viE '^(kernel32|msvcrt|quillet)\.dll$' || true)
+        | grep -viE '^(kernel32|msvcrt|quilletc?)\.dll$' || true)
     [ -z "$extra" ] || { echo "windows.sh: $binary needs $extra" >&2; exit 1; }
 done
 # tagdesk's icon, compiled by windres under the name Windows looks for.

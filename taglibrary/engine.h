@@ -1,7 +1,7 @@
 // The engine under both of the library's interfaces: every item of a file's tags read at once,
 // and a change set written through the one save path (journal, in place, locks, damage check).
 // readTag and saveTag are views of it (the seven fields and the front cover); the C interface
-// (quillet-c.h) hands it to other programs. Nothing here throws: failures are results, with errno
+// (quilletc.h) hands it to other programs. Nothing here throws: failures are results, with errno
 // saying why, as quillet.h documents.
 //
 // Text is UTF-8 throughout; keys are TagLib's property keys, upper case ("ALBUMARTIST",

@@ -21,13 +21,17 @@
 #include <taglib/id3v2header.h>
 #include <taglib/id3v2tag.h>
 #include <taglib/infotag.h>
+#include <taglib/itfile.h>
+#include <taglib/modfile.h>
 #include <taglib/modfilebase.h>
 #include <taglib/mp4file.h>
 #include <taglib/mp4tag.h>
 #include <taglib/mpcfile.h>
 #include <taglib/mpegfile.h>
+#include <taglib/mpegproperties.h>
 #include <taglib/oggflacfile.h>
 #include <taglib/opusfile.h>
+#include <taglib/s3mfile.h>
 #include <taglib/speexfile.h>
 #include <taglib/taglib.h>
 #include <taglib/trueaudiofile.h>
@@ -35,6 +39,7 @@
 #include <taglib/wavfile.h>
 #include <taglib/wavpackfile.h>
 #include <taglib/xiphcomment.h>
+#include <taglib/xmfile.h>
 #if TAGLIB_MAJOR_VERSION >= 2
 #    include <taglib/dsdifffile.h>
 #    include <taglib/dsffile.h>
@@ -304,23 +309,43 @@ template<> bool recognisesContent<TagLib::Mod::FileBase>(TagLib::IOStream &)
 // The table.
 // -----------------------------------------------------------------------------------------------
 
-enum CoverFormat {
-    NoCoverFormat,
-    Id3v2Format,
-    AsfFormat,
-    FlacFormat,
-    XiphFormat,
-    Mp4Format,
-    ApeFormat
+// Which of a kind's rows of filekinds.def names the format of an opened file: the first, but for
+// the classes that open several formats.
+std::size_t formatRow(const TagLib::File &)
+{
+    return 0;
+}
+// MPEG: MP3 (and layer I), MP2, and ADTS AAC, whose header has no layer.
+std::size_t formatRow(const TagLib::MPEG::File &file)
+{
+    const auto *audio = file.audioProperties();
+    const int layer = audio ? audio->layer() : 3;
+    return layer == 2 ? 1 : layer == 0 ? 2 : 0;
+}
+std::size_t formatRow(const TagLib::Mod::FileBase &file)
+{
+    if (dynamic_cast<const TagLib::S3M::File *>(&file))
+        return 1;
+    if (dynamic_cast<const TagLib::IT::File *>(&file))
+        return 2;
+    return dynamic_cast<const TagLib::XM::File *>(&file) ? 3 : 0;
+}
+
+struct Row
+{
+    std::string_view extensions;
+    const char *format;
 };
 
 template<class F, class Covers, CoverFormat format> class Kind final : public FileKind
 {
 public:
-    // rows: the extensions of this class's rows of filekinds.def, each a list split by spaces.
-    explicit Kind(std::initializer_list<std::string_view> rows)
+    // rows: this class's rows of filekinds.def, their extensions each a list split by spaces.
+    explicit Kind(std::initializer_list<Row> rows)
     {
-        for (std::string_view row : rows) {
+        for (const Row &each : rows) {
+            m_formats.push_back(each.format);
+            std::string_view row = each.extensions;
             while (!row.empty()) {
                 const std::size_t end = std::min(row.find(' '), row.size());
                 if (end > 0)
@@ -372,16 +397,26 @@ public:
         return own ? saveKeepingTags(*own) : file.save();
     }
     int coverFormat() const override { return format; }
+    const char *formatName(const TagLib::File &file) const override
+    {
+        const auto *own = dynamic_cast<const F *>(&file);
+        const std::size_t row = own ? formatRow(*own) : 0;
+        return m_formats[row < m_formats.size() ? row : 0];
+    }
 
 private:
     std::vector<std::string_view> m_extensions;
+    std::vector<const char *> m_formats;
 };
 
-// The extensions of each row of filekinds.def, from which the build also makes every other list
-// of the files the library opens.
+// The extensions and format of each row of filekinds.def, from which the build also makes every
+// other list of the files the library opens.
 #define QUILLET_FILE_NAMES(name, taglib, extensions, mediaTypes)                                   \
-    [[maybe_unused]] constexpr std::string_view name##Names = extensions;
+    [[maybe_unused]] constexpr std::string_view name##Extensions = extensions;
+#define QUILLET_FILE_FORMAT(name, format)                                                          \
+    [[maybe_unused]] constexpr Row name##Names = {name##Extensions, format};
 #include "filekinds.def"
+#undef QUILLET_FILE_FORMAT
 #undef QUILLET_FILE_NAMES
 
 namespace T = TagLib;
@@ -440,7 +475,11 @@ FileTags tagsOfFile(TagLib::File &file)
 
 const FileKind *coverKindOf(const std::wstring &path, const TagLib::File &file)
 {
-    const FileKind *opened = kindOfFile(file);
+    return coverKindOf(path, kindOfFile(file));
+}
+
+const FileKind *coverKindOf(const std::wstring &path, const FileKind *opened)
+{
     if (!opened || opened->coverFormat() == NoCoverFormat)
         return nullptr;
     const std::wstring extension = extensionOf(path);

@@ -45,6 +45,17 @@ struct FileTags
     TagLib::RIFF::Info::Tag *info = nullptr;
 };
 
+// The ways tags keep pictures (FileKind::coverFormat).
+enum CoverFormat {
+    NoCoverFormat,
+    Id3v2Format,
+    AsfFormat,
+    FlacFormat,
+    XiphFormat,
+    Mp4Format,
+    ApeFormat
+};
+
 class FileKind
 {
 public:
@@ -66,6 +77,8 @@ public:
     virtual bool save(TagLib::File &file) const = 0;
     // Files whose tags keep pictures the same way share a value; 0: no covers.
     virtual int coverFormat() const = 0;
+    // The name of file's audio format ("MP3", "FLAC", "Ogg Vorbis"), file opened as this kind.
+    virtual const char *formatName(const TagLib::File &file) const = 0;
 };
 
 // The kind of the class TagLib opened file as, or null for a class not in the table.
@@ -77,7 +90,9 @@ FileTags tagsOfFile(TagLib::File &file);
 // The kind whose cover rules apply to file: that of the opened file, where the extension of path
 // (the text after its last ".", in any case) names a kind that keeps covers the same way. Null
 // otherwise: a file of another kind than its name says gets no cover.
+// opened: kindOfFile(file) where the caller has it.
 const FileKind *coverKindOf(const std::wstring &path, const TagLib::File &file);
+const FileKind *coverKindOf(const std::wstring &path, const FileKind *opened);
 
 } // namespace quillet
 

@@ -8,6 +8,8 @@
 #include <cwchar>
 
 #ifdef _WIN32
+#    include "save/winfileio.h"
+
 #    include <windows.h>
 #else
 #    include <sys/stat.h>
@@ -87,8 +89,10 @@ bool NativePath::isRegularFile() const
 #ifdef _WIN32
     // A symbolic link's own attributes: a regular file too when it leads to one.
     WIN32_FILE_ATTRIBUTE_DATA info;
-    if (!GetFileAttributesExW(m_native.c_str(), GetFileExInfoStandard, &info))
+    if (!GetFileAttributesExW(m_native.c_str(), GetFileExInfoStandard, &info)) {
+        errno = errnoOf(GetLastError()); // ENOENT for a missing file, as on POSIX
         return false;
+    }
     m_link = (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
     if (m_link) {
         const HANDLE file = CreateFileW(
@@ -97,10 +101,13 @@ bool NativePath::isRegularFile() const
         BY_HANDLE_FILE_INFORMATION target;
         const bool found
                 = file != INVALID_HANDLE_VALUE && GetFileInformationByHandle(file, &target);
+        const unsigned long error = GetLastError();
         if (file != INVALID_HANDLE_VALUE)
             CloseHandle(file);
-        if (!found)
+        if (!found) {
+            errno = errnoOf(error);
             return false;
+        }
         info.dwFileAttributes = target.dwFileAttributes;
     }
     if ((info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {

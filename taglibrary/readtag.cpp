@@ -1,18 +1,15 @@
 #include "quillet.h"
 
+#include "engineparts.h"
 #include "errors.h"
 #include "fields.h"
 #include "formats.h"
 #include "keepingtag.h"
-#include "nativepath.h"
-#include "save/check.h"
-#include "save/readsource.h"
 #include "taglibcompat.h"
 #include "textconv.h"
 
 #include <algorithm>
 #include <cerrno>
-#include <cstdio>
 #include <cstring>
 #include <memory>
 #include <new>
@@ -21,7 +18,6 @@
 #include <taglib/audioproperties.h>
 #include <taglib/fileref.h>
 #include <taglib/tag.h>
-#include <taglib/tfilestream.h>
 #include <taglib/tpropertymap.h>
 
 namespace {
@@ -81,76 +77,31 @@ void appendAudioBlock(const TagLib::AudioProperties &audio, std::wstring &report
             + std::to_wstring(seconds) + L"\n";
 }
 
-// Why a regular file gave TagLib nothing: it cannot be opened, or it is no audio TagLib knows.
-void explainUnread(const quillet::NativePath &path)
-{
-#ifdef _WIN32
-    FILE *file = _wfopen(path.native().c_str(), L"rb");
-#else
-    FILE *file = std::fopen(path.native().c_str(), "rb");
-#endif
-    if (!file)
-        return; // errno from the system
-    std::fclose(file);
-    errno = QUILLET_ENOTAUDIO;
-}
-
-// True when the content is of the kind TagLib opened it as (the test a save makes), or for a
-// class the table lacks, shows audio.
-bool isAudio(const TagLib::FileRef &ref, TagLib::IOStream *stream, const quillet::NativePath &path)
-{
-    const quillet::FileKind *kind = quillet::kindOfFile(*ref.file());
-    if (!kind)
-        return quillet::hasAudioStream(ref);
-    if (stream)
-        return kind->recognises(*stream);
-    TagLib::FileStream content(path.fileName(), true);
-    return content.isOpen() && kind->recognises(content);
-}
-
-// Fills tag; false, with errno saying why, when nothing could be read.
+// Fills tag from the engine's open file; false, with errno saying why, when nothing could be read.
 bool read(const std::wstring &path, tagstruct *tag)
 {
-    const quillet::NativePath nativePath(path);
-    if (!nativePath.isRegularFile())
-        return false;
+    return quillet::readOpened(path, [&](TagLib::FileRef &ref) {
+        std::wstring report;
+        std::unique_ptr<TagLib::Tag> joined;
+        if (TagLib::Tag *generic = ref.tag() ? quillet::fieldsTag(*ref.file(), joined) : nullptr) {
+            const quillet::KeepingTag fields(*generic, quillet::tagsOfFile(*ref.file()));
+            quillet::Fields read = quillet::fieldsOf(fields);
+            tag->title = std::move(read.title);
+            tag->artist = std::move(read.artist);
+            tag->album = std::move(read.album);
+            tag->year = std::move(read.year);
+            tag->comment = std::move(read.comment);
+            tag->track = std::move(read.track);
+            tag->genre = std::move(read.genre);
+            readCover(*ref.file(), path, tag);
+            appendPropertyBlock(ref.file()->properties(), report);
+        }
+        if (const TagLib::AudioProperties *audio = ref.audioProperties())
+            appendAudioBlock(*audio, report);
 
-    std::wstring report;
-    // A save cut off in the middle is undone first; where it cannot be, the file is read as it
-    // was before that save.
-    const quillet::ReadSource source(nativePath);
-    // The reference is scoped to this function: the file is closed before readTag returns.
-    const TagLib::FileRef ref = source.stream()
-            ? TagLib::FileRef(source.stream(), true, TagLib::AudioProperties::Average)
-            : TagLib::FileRef(nativePath.fileName(), true, TagLib::AudioProperties::Average);
-    if (ref.isNull()) {
-        explainUnread(nativePath);
-        return false;
-    }
-    // TagLib opens any file named .mp3 as MPEG, a page of text or a JPEG too: such a file is no
-    // audio, as a save of it finds, not a file with empty fields.
-    if (!isAudio(ref, source.stream(), nativePath))
-        return quillet::failWith(QUILLET_ENOTAUDIO);
-
-    std::unique_ptr<TagLib::Tag> joined;
-    if (TagLib::Tag *generic = ref.tag() ? quillet::fieldsTag(*ref.file(), joined) : nullptr) {
-        const quillet::KeepingTag fields(*generic, quillet::tagsOfFile(*ref.file()));
-        quillet::Fields read = quillet::fieldsOf(fields);
-        tag->title = std::move(read.title);
-        tag->artist = std::move(read.artist);
-        tag->album = std::move(read.album);
-        tag->year = std::move(read.year);
-        tag->comment = std::move(read.comment);
-        tag->track = std::move(read.track);
-        tag->genre = std::move(read.genre);
-        readCover(*ref.file(), path, tag);
-        appendPropertyBlock(ref.file()->properties(), report);
-    }
-    if (const TagLib::AudioProperties *audio = ref.audioProperties())
-        appendAudioBlock(*audio, report);
-
-    tag->info = std::move(report);
-    return !tag->info.empty() || quillet::failWith(QUILLET_ENOTAUDIO);
+        tag->info = std::move(report);
+        return !tag->info.empty() || quillet::failWith(QUILLET_ENOTAUDIO);
+    });
 }
 
 void reset(tagstruct *tag)

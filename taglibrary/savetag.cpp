@@ -1,11 +1,10 @@
 #include "quillet.h"
 
+#include "engineparts.h"
 #include "errors.h"
 #include "fields.h"
 #include "formats.h"
 #include "keepingtag.h"
-#include "safesave.h"
-#include "save/check.h"
 #include "taglibcompat.h"
 #include "textconv.h"
 
@@ -15,7 +14,6 @@
 #include <memory>
 #include <new>
 
-#include <taglib/fileref.h>
 #include <taglib/tag.h>
 
 namespace {
@@ -140,24 +138,15 @@ bool isCoverNow(const quillet::FileKind &kind, TagLib::File &file, const TagLib:
     return kind.readCover(file, cover) && cover == bytes;
 }
 
-// Applies the record to the open file and saves it; false, with errno saying why, when the file
-// must not be written.
-bool apply(TagLib::FileRef &ref, TagLib::IOStream &content, const std::wstring &path,
-           const tagstruct &record, const Request &request)
+// Applies the record to the open file; false, with errno saying why, when the file must not be
+// written.
+bool apply(TagLib::File &file, const std::wstring &path, const tagstruct &record,
+           const Request &request)
 {
-    if (ref.isNull())
-        return failWith(QUILLET_ENOTAUDIO);
     std::unique_ptr<TagLib::Tag> joined;
-    TagLib::Tag *tag = ref.tag() ? quillet::fieldsTag(*ref.file(), joined) : nullptr;
+    TagLib::Tag *tag = quillet::fieldsTag(file, joined);
     if (!tag)
         return failWith(QUILLET_ENOTAUDIO);
-    TagLib::File &file = *ref.file();
-    // TagLib opens a file by its extension first (any file named .mp3 as MPEG): the content
-    // must be of the kind TagLib opened it as. A class the table lacks must show audio at least.
-    const quillet::FileKind *kind = quillet::kindOfFile(file);
-    if (kind ? !kind->recognises(content) : !quillet::hasAudioStream(ref))
-        return failWith(QUILLET_ENOTAUDIO);
-
     quillet::KeepingTag fields(*tag, quillet::tagsOfFile(file));
     writeChangedFields(fields, record, request);
     // Covers go only into a file that really is of the kind its extension names.
@@ -167,8 +156,7 @@ bool apply(TagLib::FileRef &ref, TagLib::IOStream &content, const std::wstring &
             && !covers->writeCover(file, request.picture))
             return failWith(EFBIG); // more than the tag format can hold
     }
-    // TagLib refuses to write a structure it could not make sense of.
-    return (kind ? kind->save(file) : file.save()) || failWith(QUILLET_EDAMAGED);
+    return true;
 }
 
 int save(const std::wstring &path, const tagstruct &tag)
@@ -176,9 +164,10 @@ int save(const std::wstring &path, const tagstruct &tag)
     Request request;
     if (!prepare(tag, request))
         return -1;
+    // The engine's save path: the same checks and the same save as a change set's.
     const bool saved
-            = quillet::saveFile(path, [&](TagLib::FileRef &ref, TagLib::IOStream &content) {
-                  return apply(ref, content, path, tag, request);
+            = quillet::saveEdited(path, [&](TagLib::File &file, const quillet::FileKind *) {
+                  return apply(file, path, tag, request);
               });
     return saved ? 0 : -1;
 }

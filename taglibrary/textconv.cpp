@@ -69,6 +69,21 @@ std::wstring fromTagString(const TagLib::String &text)
     return out;
 }
 
+std::string toUtf8(const TagLib::String &text)
+{
+    return text.to8Bit(true);
+}
+
+TagLib::String fromUtf8(const std::string &text)
+{
+    return TagLib::String(text, TagLib::String::UTF8);
+}
+
+TagLib::String fromLatin1(const char *text)
+{
+    return TagLib::String(text, TagLib::String::Latin1);
+}
+
 namespace {
 
 // Latin letters for characters that Latin-1 lacks: runs of one letter per code point ('_' where

@@ -15,6 +15,12 @@ std::string toUtf8(const std::wstring &text);
 TagLib::String toTagString(const std::wstring &text);
 std::wstring fromTagString(const TagLib::String &text);
 
+// The engine's text: UTF-8 both ways (invalid bytes become U+FFFD as TagLib decodes them).
+std::string toUtf8(const TagLib::String &text);
+TagLib::String fromUtf8(const std::string &text);
+// Latin-1 names TagLib keeps as bytes (MIME types, ID3v2 frame ids).
+TagLib::String fromLatin1(const char *text);
+
 // Text in Latin-1 for fields that hold nothing else (ID3v1): each character Latin-1 lacks becomes
 // close Latin letters where there are some, else "?"; cut to at most limit bytes, never inside
 // the letters of one character.

@@ -1,10 +1,10 @@
 # Run by cpack after it made the packages (CPACK_POST_BUILD_SCRIPTS). cpack gives a package
 # with a library in /usr/lib a postinst and a postrm that call ldconfig; Debian wants the
-# ldconfig trigger instead (libquillet1's control file "triggers"), so the two scripts are taken
-# out of libquillet1's package again, which is rebuilt with dpkg-deb.
+# ldconfig trigger instead (the control file "triggers" of libquillet1 and libquilletc1), so the
+# two scripts are taken out of those packages again, which are rebuilt with dpkg-deb.
 foreach(deb IN LISTS CPACK_PACKAGE_FILES)
     cmake_path(GET deb FILENAME name)
-    if(NOT name MATCHES "^libquillet1_.*\\.deb$")
+    if(NOT name MATCHES "^libquilletc?1_.*\\.deb$")
         continue()
     endif()
     set(tree "${deb}.tree")

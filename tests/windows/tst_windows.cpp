@@ -4,6 +4,7 @@
 #include <doctest/doctest.h>
 
 #include "quillet.h"
+#include "quilletc.h"
 
 #include <cerrno>
 #include <filesystem>
@@ -139,4 +140,18 @@ TEST_CASE("a read-only file is not saved")
     checkRefused(file, EACCES);
     SetFileAttributesW(file.c_str(), FILE_ATTRIBUTE_NORMAL);
     checkUntouched(folder, file, L"tone.m4a");
+}
+
+TEST_CASE("the C interface takes names as UTF-8")
+{
+    const Folder folder;
+    const fs::path file = folder.copy(L"tone.flac", cyrillicCjkEmoji() + L".flac");
+    const std::string name = file.u8string(); // C++17: UTF-8 in a std::string
+    const char *title = "\xD0\x9F\xD1\x96\xD1\x81\xD0\xBD\xD1\x8F"; // "Пісня"
+    quillet_changes *changes = quillet_changes_new();
+    CHECK(quillet_changes_set(changes, "TITLE", &title, 1) == 0);
+    CHECK(quillet_save(name.c_str(), changes) == 0);
+    CHECK(quillet_save("\xFF.flac", changes) == EILSEQ);
+    quillet_changes_free(changes);
+    CHECK(TagLib::FileRef(file.c_str()).tag()->title().toCWString() == std::wstring(L"Пісня"));
 }
