@@ -265,13 +265,13 @@ bool decode(Decoding &d, const AVPacket *packet)
 
 QString seconds(double value)
 {
-    return QStringLiteral("%1 s").arg(value, 0, 'f', 1);
+    return QStringLiteral("%1 s").arg(value, 0, 'f', 2);
 }
 
 QString endedEarly(const Decoding &d)
 {
     const double decoded = d.outRate > 0 ? double(d.decodedFrames) / d.outRate : 0.0;
-    return QStringLiteral("the audio cannot be decoded to its end (damaged after %1)")
+    return QStringLiteral("the audio cannot be decoded to its end: it breaks off after %1")
             .arg(seconds(decoded));
 }
 
@@ -392,6 +392,34 @@ bool oggEndsWhole(std::FILE *file)
     return false;
 }
 
+// Whether a RIFF (WAV) or IFF (AIFF) file is as long as its header says. Their demuxers take a
+// file cut off at a whole sample as a shorter one. A size of 0 or 0xFFFFFFFF is a writer's that
+// could not go back to fill it in (or RF64's): that says nothing.
+bool chunksWhole(std::FILE *file, bool littleEndian)
+{
+    unsigned char header[8];
+    if (fseeko(file, 0, SEEK_SET) != 0 || std::fread(header, 1, 8, file) != 8
+        || fseeko(file, 0, SEEK_END) != 0)
+        return false;
+    const uint32_t size = littleEndian ? uint32_t(header[4]) | uint32_t(header[5]) << 8
+                    | uint32_t(header[6]) << 16 | uint32_t(header[7]) << 24
+                                       : uint32_t(header[7]) | uint32_t(header[6]) << 8
+                    | uint32_t(header[5]) << 16 | uint32_t(header[4]) << 24;
+    return size == 0 || size == 0xFFFFFFFFu || off_t(size) + 8 <= ftello(file);
+}
+
+bool endsWhole(const Decoding &d)
+{
+    const char *name = d.format->iformat->name;
+    if (std::strcmp(name, "ogg") == 0)
+        return oggEndsWhole(d.source.file);
+    if (std::strcmp(name, "wav") == 0)
+        return chunksWhole(d.source.file, true);
+    if (std::strcmp(name, "aiff") == 0)
+        return chunksWhole(d.source.file, false);
+    return true;
+}
+
 // The header's output gain of an Ogg Opus stream (RFC 7845, OpusHead bytes 16 and 17).
 int opusOutputGain(const AVCodecParameters &parameters)
 {
@@ -421,8 +449,11 @@ Track measureTrack(const QString &path, bool keepBlocks, const std::atomic<bool>
     Decoding d;
     d.source.cancelled = cancelled;
     track.error = open(d, path);
-    if (!track.error.isEmpty())
+    if (!track.error.isEmpty()) {
+        if (isCancelled(cancelled))
+            track.error = QStringLiteral("cancelled");
         return track;
+    }
     const AVCodecParameters &parameters = *d.format->streams[d.stream]->codecpar;
     track.oggOpus = parameters.codec_id == AV_CODEC_ID_OPUS
             && std::strcmp(d.format->iformat->name, "ogg") == 0;
@@ -450,15 +481,15 @@ Track measureTrack(const QString &path, bool keepBlocks, const std::atomic<bool>
     }
     // What the decoder still holds counts, after a damaged packet too.
     whole = decode(d, nullptr) && whole;
-    if (!d.meter) {
-        track.error = whole ? QStringLiteral("no audio in the file") : endedEarly(d);
-        return track;
-    }
     // Where the file states its length, the audio is whole when it decodes to it: what fails to
     // decode after that is something else (a cut-off last frame, stray bytes after the audio).
     const double stated = statedLength(d);
-    const double decoded = double(d.decodedFrames) / d.outRate;
+    const double decoded = d.meter ? double(d.decodedFrames) / d.outRate : 0.0;
     const bool reachesStated = stated > 0 && decoded >= stated - lengthTolerance;
+    if (!d.meter && whole && stated <= 0) {
+        track.error = QStringLiteral("no audio in the file");
+        return track;
+    }
     if (!whole && !reachesStated) {
         track.error = endedEarly(d);
         return track;
@@ -468,7 +499,7 @@ Track measureTrack(const QString &path, bool keepBlocks, const std::atomic<bool>
                               .arg(seconds(decoded), seconds(stated));
         return track;
     }
-    if (std::strcmp(d.format->iformat->name, "ogg") == 0 && !oggEndsWhole(d.source.file)) {
+    if (!endsWhole(d)) {
         track.error = endedEarly(d);
         return track;
     }
