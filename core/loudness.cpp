@@ -19,7 +19,9 @@ extern "C" {
 #include <limits>
 #include <mutex>
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace loudness {
 
@@ -286,14 +288,24 @@ double statedLength(const Decoding &d)
     return double(stream->duration) * av_q2d(stream->time_base);
 }
 
-QString open(Decoding &d, const QString &path)
+QString openInput(Decoding &d, const QString &path)
 {
-    d.source.file = std::fopen(nativeName(path).constData(), "rb");
-    if (!d.source.file)
+    // Without waiting: a FIFO or a device named as a file is refused, not read from.
+    const int fd = ::open(nativeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
         return failureReason(errno);
+    d.source.file = fdopen(fd, "rb");
+    if (!d.source.file) {
+        ::close(fd);
+        return failureReason(ENOMEM);
+    }
     struct stat status;
-    if (fstat(fileno(d.source.file), &status) == 0 && S_ISDIR(status.st_mode))
-        return failureReason(EISDIR);
+    if (fstat(fd, &status) != 0)
+        return failureReason(errno);
+    if (!S_ISREG(status.st_mode))
+        return S_ISDIR(status.st_mode) ? failureReason(EISDIR)
+                                       : QStringLiteral("not a regular file");
+    fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
 
     constexpr int bufferSize = 64 * 1024;
     auto *buffer = static_cast<unsigned char *>(av_malloc(bufferSize));
@@ -448,7 +460,7 @@ Track measureTrack(const QString &path, bool keepBlocks, const std::atomic<bool>
     Track track;
     Decoding d;
     d.source.cancelled = cancelled;
-    track.error = open(d, path);
+    track.error = openInput(d, path);
     if (!track.error.isEmpty()) {
         if (isCancelled(cancelled))
             track.error = QStringLiteral("cancelled");
