@@ -80,7 +80,7 @@ done >"$tmp/loudgain.txt"
 import re, sys
 ours = {}
 for line in open(sys.argv[1]):
-    m = re.match(r'(.*): (?:\S+ LUFS, gain (\S+) dB|silent), peak (\S+)', line)
+    m = re.match(r'(.*): (?:\S+ LUFS, gain (\S+) dB|silent), peak ([0-9.]+)', line)
     if m:
         ours[m.group(1)] = (float(m.group(2) or 'nan'), float(m.group(3)))
 theirs = {}

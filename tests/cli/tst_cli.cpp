@@ -350,17 +350,14 @@ void TestCli::renameAndFieldsFromNames()
 void TestCli::loudness_data()
 {
     QTest::addColumn<QStringList>("options");
-    QTest::addColumn<bool>("cut"); // the second file cut off in the middle
-    QTest::addColumn<int>("exitCode");
-    QTest::addColumn<QString>("error"); // what standard error holds; empty for nothing
-    QTest::newRow("tracks") << QStringList {"--dry-run"} << false << 0 << QString();
-    QTest::newRow("album") << QStringList {"--dry-run", "--album", "--jobs", "1"} << false << 0
-                           << QString();
+    QTest::addColumn<QString>("error"); // standard error; b.wav there: b.wav cut off in the middle
+    QTest::newRow("tracks") << QStringList {"--dry-run"} << QString();
+    QTest::newRow("album") << QStringList {"--dry-run", "--album", "--jobs", "1"} << QString();
     QTest::newRow("album with a file cut off")
-            << QStringList {"--dry-run", "--album"} << true << 1
+            << QStringList {"--dry-run", "--album"}
             << "b.wav: the audio cannot be decoded to its end: it breaks off after 0.50 s\n"
                "DIR: no album gain: 1 of its 2 files could not be measured\n";
-    QTest::newRow("writing") << QStringList {"--album"} << false << 1
+    QTest::newRow("writing") << QStringList {"--album"}
                              << "quillet: writing loudness tags is not available in this build; "
                                 "--dry-run measures and prints without writing\n";
 }
@@ -368,9 +365,8 @@ void TestCli::loudness_data()
 void TestCli::loudness()
 {
     QFETCH(QStringList, options);
-    QFETCH(bool, cut);
-    QFETCH(int, exitCode);
     QFETCH(QString, error);
+    const bool cut = error.startsWith(QLatin1String("b.wav"));
     // 997 Hz sines of 5 s: BS.1770 reads 10 log10(a^2 / 2) LUFS for each channel of amplitude a.
     const QString a = dir->filePath(QStringLiteral("a.wav"));
     const QString b = dir->filePath(QStringLiteral("b.wav"));
@@ -386,7 +382,7 @@ void TestCli::loudness()
     const ProgramRun run = quillet(QStringList {QStringLiteral("loudness")} + options
                                    + QStringList {dir->path()});
     QVERIFY(run.exited);
-    QCOMPARE(run.exitCode, exitCode);
+    QCOMPARE(run.exitCode, error.isEmpty() ? 0 : 1);
     QCOMPARE(QString::fromUtf8(run.err),
              QString(error).replace("DIR", dir->path()).replace("b.wav", b));
     QStringList lines = QString::fromUtf8(run.out).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
