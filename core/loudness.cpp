@@ -347,9 +347,8 @@ QString openInput(Decoding &d, const QString &path)
     return QString();
 }
 
-uint32_t oggChecksum(const unsigned char *bytes, std::size_t size)
+uint32_t oggChecksum(uint32_t crc, const unsigned char *bytes, std::size_t size)
 {
-    uint32_t crc = 0;
     for (std::size_t i = 0; i < size; ++i) {
         crc ^= uint32_t(bytes[i]) << 24;
         for (int bit = 0; bit < 8; ++bit)
@@ -390,11 +389,13 @@ bool oggEndsWhole(std::FILE *file)
             broken = broken == none ? at : broken;
             continue;
         }
-        std::vector<unsigned char> copy(page, page + length);
-        std::memset(copy.data() + 22, 0, 4);
+        // The checksum is over the page with its own four bytes as zeros.
+        const unsigned char zeros[4] = {};
+        const uint32_t checksum = oggChecksum(oggChecksum(oggChecksum(0, page, 22), zeros, 4),
+                                              page + 26, length - 26);
         const uint32_t stated = uint32_t(page[22]) | uint32_t(page[23]) << 8
                 | uint32_t(page[24]) << 16 | uint32_t(page[25]) << 24;
-        if (oggChecksum(copy.data(), copy.size()) != stated) {
+        if (checksum != stated) {
             broken = broken == none ? at : broken;
             continue;
         }
