@@ -91,7 +91,7 @@ for line in open(sys.argv[2]):
 tracks = [n for n in theirs if not n.startswith('album ')]
 # loudgain measures the audio as 16-bit samples, clipped at full scale; quillet measures what
 # the decoder gives, which a lossy format may take beyond it. Where it does (a peak above 1.0),
-# the two differ by design, and so may that track's album: those are listed apart.
+# the two may differ by design, for that track and its album: such differences are listed apart.
 beyond = {n.rsplit('/', 1)[0] for n in tracks if n in ours and ours[n][1] > 1.0}
 worst_gain = worst_peak = 0.0
 bad, apart = [], []
@@ -103,14 +103,15 @@ for name, (gain, peak) in sorted(theirs.items()):
     if name.split('/')[-2].startswith('opus') or name.split('/')[-1].startswith('opus'):
         g -= 5.0  # loudgain gives Opus files the gain to -23 LUFS, as their R128 tags hold it
     line = f'{name}: gain {g:.2f} against {gain:.2f}, peak {p:.6f} against {peak:.6f}'
-    if (name[6:] if name.startswith('album ') else name.rsplit('/', 1)[0]) in beyond:
+    within = abs(g - gain) <= 0.01 + 1e-9 and abs(p - peak) <= 0.0001 + 1e-9
+    if not within and (name[6:] if name.startswith('album ') else name.rsplit('/', 1)[0]) in beyond:
         apart.append(line)
         continue
     worst_gain, worst_peak = max(worst_gain, abs(g - gain)), max(worst_peak, abs(p - peak))
-    if abs(g - gain) > 0.01 + 1e-9 or abs(p - peak) > 0.0001 + 1e-9:
+    if not within:
         bad.append(line)
 print(f'{len(tracks)} tracks (of {sys.argv[3]}) and {len(theirs) - len(tracks)} albums compared; '
-      f'outside the albums below, largest difference {worst_gain:.4f} dB in gain and '
+      f'but for those below, largest difference {worst_gain:.4f} dB in gain and '
       f'{worst_peak:.6f} in peak')
 for line in apart:
     print('  decoded beyond full scale, which loudgain clips:', line)
