@@ -60,12 +60,9 @@ done
 rm -f "$tmp"/source-*.wav
 count=$((${#folders[@]} * 3))
 
-loudgain_all() {
-    local folder
-    for folder in "${folders[@]}"; do
-        loudgain -a -s s -q -O "$folder"/* 2>/dev/null
-    done
-}
+# loudgain over every folder, one run per album, as one command that /usr/bin/time can time.
+printf 'for folder in "$@"; do loudgain -a -s s -q -O "$folder"/* 2>/dev/null; done\n' \
+    >"$tmp/loudgain-all.sh"
 
 # The values: quillet's lines "FILE: L LUFS, gain G dB, peak P" and "album FOLDER: ...", and
 # loudgain's tab-separated rows (file, loudness, range, true peak, ..., gain at column 9).
@@ -120,23 +117,39 @@ for line in bad:
 sys.exit(1 if bad or len(tracks) != int(sys.argv[3]) else 0)
 PY
 
-"$quillet" loudness --album --dry-run --jobs 1 "$tmp/files" >/dev/null
-loudgain_all >/dev/null
-declare -A times
+# timed <label> <command...>: one run's wall-clock seconds and its CPU seconds (user and
+# system, children included), output discarded. On a machine busy with other work the wall clock
+# says how much of the cores the run got; the CPU seconds say what the work itself costs.
+declare -A times cpu
+timed() {
+    local label=$1 start end
+    shift
+    start=$(date +%s%N)
+    /usr/bin/time -o "$tmp/cpu" -f "%U %S" "$@" >/dev/null
+    end=$(date +%s%N)
+    times[$label]+="$(awk -v ns=$((end - start)) 'BEGIN { printf "%.3f", ns / 1e9 }') "
+    cpu[$label]+="$(awk '{ printf "%.3f", $1 + $2 }' "$tmp/cpu") "
+}
+one=("$quillet" loudness --album --dry-run --jobs 1 "$tmp/files")
+two=("$quillet" loudness --album --dry-run --jobs 2 "$tmp/files")
+loudgain=(bash "$tmp/loudgain-all.sh" "${folders[@]}")
+"${one[@]}" >/dev/null
+"${loudgain[@]}" >/dev/null
 for ((run = 0; run < runs; ++run)); do
-    times[one]+="$(seconds "$quillet" loudness --album --dry-run --jobs 1 "$tmp/files") "
-    times[two]+="$(seconds "$quillet" loudness --album --dry-run --jobs 2 "$tmp/files") "
-    times[loudgain]+="$(seconds loudgain_all) "
+    timed one "${one[@]}"
+    timed two "${two[@]}"
+    timed loudgain "${loudgain[@]}"
 done
 
 echo "loudness over $count tracks of $length s in ${#folders[@]} albums (median of $runs runs, $(nproc) cores)"
-printf '%-44s %9s %8s\n' scanner seconds ratio
-loudgainTime=$(tr ' ' '\n' <<<"${times[loudgain]}" | grep . | median)
-row() { # <label> <seconds>
-    awk -v label="$1" -v t="$2" -v l="$loudgainTime" \
-        'BEGIN { printf "%-44s %9.3f %7.2fx\n", label, t, t / l }'
+printf '%-40s %9s %8s %12s %8s\n' scanner seconds ratio "CPU seconds" ratio
+middle() { tr ' ' '\n' <<<"$1" | grep . | median; }
+row() { # <label> <key>
+    awk -v label="$1" -v t="$(middle "${times[$2]}")" -v l="$(middle "${times[loudgain]}")" \
+        -v c="$(middle "${cpu[$2]}")" -v lc="$(middle "${cpu[loudgain]}")" \
+        'BEGIN { printf "%-40s %9.3f %7.2fx %12.3f %7.2fx\n", label, t, t / l, c, c / lc }'
 }
-row "quillet loudness --album --jobs 1" "$(tr ' ' '\n' <<<"${times[one]}" | grep . | median)"
-row "quillet loudness --album --jobs 2" "$(tr ' ' '\n' <<<"${times[two]}" | grep . | median)"
-row "loudgain -a, one run per album" "$loudgainTime"
+row "quillet loudness --album --jobs 1" one
+row "quillet loudness --album --jobs 2" two
+row "loudgain -a, one run per album" loudgain
 exit "$compared"
