@@ -26,11 +26,19 @@ QString progressLine(qsizetype done, qsizetype total, qint64 elapsedMs)
 bool runBatch(const QList<FileItem> &files, int jobs,
               const std::function<FileOutcome(const QString &path)> &work, Console &console)
 {
+    return runBatch(
+            files, jobs, [&](qsizetype i) { return work(files[i].path); }, {}, console);
+}
+
+bool runBatch(const QList<FileItem> &files, int jobs,
+              const std::function<FileOutcome(qsizetype index)> &work,
+              const std::function<bool(qsizetype index)> &delivered, Console &console)
+{
     std::vector<FileOutcome> outcomes(static_cast<std::size_t>(files.size()));
     const auto workOn = [&](qsizetype i) {
         const FileItem &item = files[i];
         outcomes[static_cast<std::size_t>(i)]
-                = item.error.isEmpty() ? work(item.path) : FileOutcome {QByteArray(), item.error};
+                = item.error.isEmpty() ? work(i) : FileOutcome {QByteArray(), item.error};
     };
 
     QElapsedTimer clock;
@@ -46,6 +54,8 @@ bool runBatch(const QList<FileItem> &files, int jobs,
                 console.error(files[i].path + QStringLiteral(": ") + outcome.error);
                 allSucceeded = false;
             }
+            if (delivered && !delivered(i))
+                allSucceeded = false;
         }
         if (!console.flush() && !outputFailed) {
             console.error(QStringLiteral("quillet: standard output could not be written"));

@@ -26,4 +26,11 @@ struct FileOutcome
 bool runBatch(const QList<FileItem> &files, int jobs,
               const std::function<FileOutcome(const QString &path)> &work, Console &console);
 
+// As runBatch, with work given the file's index, and delivered called on the calling thread after
+// each file's outcome is written, in the files' order, for what follows from the files up to it;
+// delivered returns false where that failed.
+bool runBatch(const QList<FileItem> &files, int jobs,
+              const std::function<FileOutcome(qsizetype index)> &work,
+              const std::function<bool(qsizetype index)> &delivered, Console &console);
+
 #endif // BATCH_H

@@ -3,6 +3,7 @@
 #include "commandline.h"
 #include "console.h"
 #include "covercommand.h"
+#include "loudnesscommand.h"
 #include "renamecommand.h"
 #include "setcommand.h"
 #include "showcommand.h"
@@ -21,10 +22,8 @@ struct Command
 };
 
 const Command commands[] = {
-        {"show", showCommand},
-        {"set", setCommand},
-        {"cover", coverCommand},
-        {"rename", renameCommand},
+        {"show", showCommand},     {"set", setCommand},           {"cover", coverCommand},
+        {"rename", renameCommand}, {"loudness", loudnessCommand},
 };
 
 // The command line up to the command's name; the rest is the command's own.
@@ -41,13 +40,15 @@ int run(const QStringList &arguments, Console &console)
             "standard output)\n"
             "  rename --pattern PATTERN FILE|FOLDER...\n"
             "                                 rename every file from its fields\n"
+            "  loudness [--album] FILE|FOLDER...\n"
+            "                                 measure loudness and write ReplayGain tags\n"
             "\n"
             "Run 'quillet COMMAND --help' for a command's options; 'man quillet' says more."));
     const QCommandLineOption help = commandline::helpOption();
     parser.addOption(help);
     const QCommandLineOption version = parser.addVersionOption();
     parser.addPositionalArgument(QStringLiteral("command"),
-                                 QStringLiteral("show, set, cover or rename."),
+                                 QStringLiteral("show, set, cover, rename or loudness."),
                                  QStringLiteral("COMMAND"));
     // Everything after the command's name is left to the command.
     parser.setOptionsAfterPositionalArgumentsMode(QCommandLineParser::ParseAsPositionalArguments);

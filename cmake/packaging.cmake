@@ -57,7 +57,8 @@ the file. It reads MP3, FLAC, Ogg, Opus, MP4, WMA, WAV, AIFF, APE and more
 through TagLib.
 .
 The package also holds the command quillet, which shows and changes the tags
-of many files at once through the same library.]])
+of many files at once through the same library, and measures their loudness
+for ReplayGain (EBU R128, through FFmpeg and libebur128).]])
 
 set(CPACK_DEBIAN_LIBQUILLET1_PACKAGE_NAME libquillet1)
 set(CPACK_DEBIAN_LIBQUILLET1_PACKAGE_SECTION libs)
@@ -104,7 +105,10 @@ This package holds what other programs build with: the header quilletc.h, the
 pkg-config file and the CMake package (find_package(quilletc)).]])
 
 # The libraries the binaries link come from dpkg-shlibdeps (package dpkg-dev); libquillet.so.1 is
-# found in the build, and named below with its exact version. Qt's SQLite driver is a plug-in
+# found in the build, and named below with its exact version. FFmpeg's libraries and libebur128,
+# which the programs measure loudness with, are among them: their packages carry the SONAME in
+# their names (libavformat59 on Debian 12, libavformat61 on 13), so only shlibdeps names them
+# right for the release that builds the package. Qt's SQLite driver is a plug-in
 # that no binary links, so it is named here too.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS_PRIVATE_DIRS "${CMAKE_BINARY_DIR}/taglibrary")

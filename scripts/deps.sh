@@ -25,11 +25,13 @@ if [ "$(tagdesk_debian_release)" = 12 ]; then
 else
     TAGDESK_TAGLIB_DEV=libtag-dev
 fi
-# Building and running tagdesk.
+# Building and running tagdesk; FFmpeg's libraries and libebur128 for measuring loudness (the same
+# names on both releases).
 TAGDESK_PACKAGES=(
     build-essential cmake pkg-config
     qt6-base-dev qt6-base-dev-tools libqt6sql6-sqlite libgl-dev
     "$TAGDESK_TAGLIB_DEV"
+    libavformat-dev libavcodec-dev libswresample-dev libavutil-dev libebur128-dev
     sqlite3
     fonts-dejavu-core
 )
@@ -52,10 +54,12 @@ TAGDESK_TEST_PACKAGES=("${TAGDESK_CHECK_PACKAGES[@]}" clang libclang-rt-dev libu
 # TagLib's source takes.
 TAGDESK_WINDOWS_PACKAGES=(g++-mingw-w64-x86-64-posix mingw-w64-tools binutils-mingw-w64-x86-64
     wine64 doctest-dev xz-utils gpgv)
-# Benchmarks (mutagen: the baseline of bench/cli-vs-mutagen.sh), remaking the committed
-# fixtures, fuzz seeds and icon, and trying the package on a fresh Debian (scripts/try-install.sh).
+# Benchmarks (mutagen: the baseline of bench/cli-vs-mutagen.sh; loudgain that of
+# bench/loudness-vs-loudgain.sh, which counts CPU seconds with /usr/bin/time), remaking the
+# committed fixtures, fuzz seeds and icon, and trying the package on a fresh Debian
+# (scripts/try-install.sh).
 TAGDESK_TOOL_PACKAGES=(libbenchmark-dev ffmpeg imagemagick librsvg2-bin python3 python3-mutagen
-    debootstrap)
+    loudgain time debootstrap)
 
 # tagdesk_ensure_packages [extra packages...]: the build and run packages and the extras.
 tagdesk_ensure_packages() {

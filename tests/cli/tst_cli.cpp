@@ -102,6 +102,8 @@ private slots:
     void fieldsFromNamesOnlyWhatTheNameSays();
     void cutOffSaveSeenFromEveryName();
     void wmaKeepsOrderSetReplacesAll();
+    void loudness_data();
+    void loudness();
 
     void cover_data();
     void cover();
@@ -452,6 +454,67 @@ void TestCli::wmaKeepsOrderSetReplacesAll()
     QCOMPARE(joined("MusicBrainz/Artist Id") + joined("Author"), order);
 }
 
+void TestCli::loudness_data()
+{
+    QTest::addColumn<QStringList>("options");
+    QTest::addColumn<QString>("error"); // standard error; b.wav there: b.wav cut off in the middle
+    QTest::newRow("tracks") << QStringList {"--dry-run"} << QString();
+    QTest::newRow("album") << QStringList {"--dry-run", "--album", "--jobs", "1"} << QString();
+    QTest::newRow("album with a file cut off")
+            << QStringList {"--dry-run", "--album"}
+            << "b.wav: the audio cannot be decoded to its end: it breaks off after 0.50 s\n"
+               "DIR: no album gain: 1 of its 2 files could not be measured\n";
+    QTest::newRow("writing") << QStringList {"--album"}
+                             << "quillet: writing loudness tags is not available in this build; "
+                                "--dry-run measures and prints without writing\n";
+}
+
+void TestCli::loudness()
+{
+    QFETCH(QStringList, options);
+    QFETCH(QString, error);
+    const bool cut = error.startsWith(QLatin1String("b.wav"));
+    // 997 Hz sines of 5 s: BS.1770 reads 10 log10(a^2 / 2) LUFS for each channel of amplitude a.
+    const QString a = dir->filePath(QStringLiteral("a.wav"));
+    const QString b = dir->filePath(QStringLiteral("b.wav"));
+    QVERIFY(writeSine(a, 48000, {0.1}, 5));
+    QVERIFY(writeSine(b, 44100, {0.25, 0.25}, 5));
+    if (cut)
+        QVERIFY(QFile::resize(b, 44 + 8 * 22050));
+    const QByteArray before = readAll(a) + readAll(b);
+    const double lufs[] = {10 * std::log10(0.005), 10 * std::log10(0.0625)};
+    // Both as long: the album is the power mean of the two.
+    const double album = 10 * std::log10((0.005 + 0.0625) / 2);
+
+    const ProgramRun run = quillet(QStringList {QStringLiteral("loudness")} + options
+                                   + QStringList {dir->path()});
+    QVERIFY(run.exited);
+    QCOMPARE(run.exitCode, error.isEmpty() ? 0 : 1);
+    QCOMPARE(QString::fromUtf8(run.err),
+             QString(error).replace("DIR", dir->path()).replace("b.wav", b));
+    QStringList lines = QString::fromUtf8(run.out).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    QStringList expected;
+    if (error.isEmpty() || cut)
+        expected = QStringList {a, b}.mid(0, cut ? 1 : 2);
+    if (options.contains("--album") && error.isEmpty())
+        expected.append(QStringLiteral("album ") + dir->path());
+    QCOMPARE(lines.size(), expected.size());
+    const QRegularExpression format(QStringLiteral(
+            "^(.*): (-?\\d+\\.\\d\\d) LUFS, gain (-?\\d+\\.\\d\\d) dB, peak (\\d\\.\\d{6})$"));
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        const QRegularExpressionMatch match = format.match(lines[i]);
+        QVERIFY2(match.hasMatch(), qPrintable(lines[i]));
+        QCOMPARE(match.captured(1), expected[i]);
+        const double level = i < 2 ? lufs[i] : album;
+        QVERIFY2(std::abs(match.captured(2).toDouble() - level) < 0.025, qPrintable(lines[i]));
+        QVERIFY2(std::abs(match.captured(3).toDouble() - (-18 - level)) < 0.025,
+                 qPrintable(lines[i]));
+        QVERIFY2(std::abs(match.captured(4).toDouble() - (i == 0 ? 0.1 : 0.25)) < 0.001,
+                 qPrintable(lines[i]));
+    }
+    QCOMPARE(readAll(a) + readAll(b), before);
+}
+
 void TestCli::cover_data()
 {
     QTest::addColumn<bool>("toStandardOutput");
@@ -573,6 +636,7 @@ void TestCli::usageError_data()
     QTest::newRow("nothing to set") << QStringList {"set", "FILE"};
     QTest::newRow("year not a number") << QStringList {"set", "--year", "MMI", "FILE"};
     QTest::newRow("no jobs") << QStringList {"set", "--jobs", "0", "--title", "T", "FILE"};
+    QTest::newRow("loudness of nothing") << QStringList {"loudness", "--dry-run"};
     QTest::newRow("cover without OUT") << QStringList {"cover", "FILE"};
     QTest::newRow("unknown placeholder") << QStringList {"rename", "--pattern", "%name%", "FILE"};
     QTest::newRow("set twice") << QStringList {"set", "--title=T", "--from-name", "%title%",

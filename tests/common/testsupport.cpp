@@ -5,6 +5,10 @@
 #include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
+#include <QtEndian>
+
+#include <cmath>
+#include <cstring>
 
 #include <taglib/fileref.h>
 #include <taglib/tag.h>
@@ -41,6 +45,30 @@ QByteArray readAll(const QString &path)
 {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+bool writeSine(const QString &path, int rate, const QList<double> &amplitudes, double seconds,
+               double frequency, double phase)
+{
+    const auto channels = static_cast<quint16>(amplitudes.size());
+    const auto frames = static_cast<quint32>(std::lround(seconds * rate));
+    const quint32 dataSize = frames * channels * 4;
+    QByteArray wav;
+    const auto put32 = [&wav](quint32 v) { wav.append(4, 0), qToLittleEndian(v, wav.end() - 4); };
+    const auto put16 = [&wav](quint16 v) { wav.append(2, 0), qToLittleEndian(v, wav.end() - 2); };
+    wav.append("RIFF"), put32(36 + dataSize), wav.append("WAVEfmt "), put32(16);
+    put16(3), put16(channels), put32(quint32(rate)), put32(quint32(rate) * channels * 4);
+    put16(quint16(channels * 4)), put16(32), wav.append("data"), put32(dataSize);
+    for (quint32 i = 0; i < frames; ++i) {
+        const double value = std::sin(2 * M_PI * frequency * i / rate + phase);
+        for (const double amplitude : amplitudes) {
+            const auto sample = static_cast<float>(amplitude * value);
+            quint32 bits;
+            std::memcpy(&bits, &sample, 4);
+            put32(bits);
+        }
+    }
+    return writeAll(path, wav);
 }
 
 bool writeAll(const QString &path, const QByteArray &bytes)

@@ -28,6 +28,11 @@ QByteArray readAll(const QString &path);
 QByteArray encode(const QImage &image, const char *format);
 bool writeAll(const QString &path, const QByteArray &bytes);
 
+// A WAV file of 32-bit float samples: a sine of frequency Hz in each channel, of that channel's
+// amplitude (1.0 full scale), starting at phase (radians), for seconds.
+bool writeSine(const QString &path, int rate, const QList<double> &amplitudes, double seconds,
+               double frequency = 997, double phase = 0);
+
 // Every entry under folder, hidden ones and those in subfolders included, as sorted paths
 // relative to folder: what a test compares before and after to see that nothing was left behind.
 QStringList entriesUnder(const QString &folder);
