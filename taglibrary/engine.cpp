@@ -117,6 +117,7 @@ void readEverything(TagLib::FileRef &ref, const std::wstring &path, FullTag &tag
     const FileKind *kind = kindOfFile(file);
     const FileTags tags = kind ? kind->tagsOf(file) : FileTags();
     TagLib::PropertyMap map = file.properties();
+    joinAsfFields(tags, map);
     if (tags.xiph) {
         joinTotal(map, "TRACKNUMBER", "TRACKTOTAL", "TOTALTRACKS");
         joinTotal(map, "DISCNUMBER", "DISCTOTAL", "TOTALDISCS");
@@ -251,7 +252,10 @@ bool saveChanges(const std::wstring &path, const ChangeSet &changes)
                             if (!applyProperty(file, key, {}))
                                 return failWith(EINVAL);
                         }
-                        return changePictures(file, path, changes.pictures);
+                        if (!changePictures(file, path, changes.pictures))
+                            return false;
+                        fillNewWavId3v2(file, changes.set);
+                        return true;
                     },
                     true);
         }

@@ -46,6 +46,14 @@ bool changePictures(TagLib::File &file, const std::wstring &path,
 // with errno EINVAL where a tag cannot take the key.
 bool applyProperty(TagLib::File &file, const std::string &key,
                    const std::vector<std::string> &values);
+// An ASF file's further values of its content description's fields (title, artist, copyright,
+// comment), appended to the field's key in map.
+void joinAsfFields(const FileTags &tags, TagLib::PropertyMap &map);
+
+// A WAV file's ID3v2 tag that the edit made (for a picture) gets what its INFO holds too, and
+// the keys set: TagLib reads a WAV file's properties from the first of its tags that holds any.
+void fillNewWavId3v2(TagLib::File &file, const std::vector<Property> &set);
+
 // The names map lists as unsupported, in unsupported; but free-form items (MP4
 // "----:com.apple.iTunes:" items, ASF attributes of other names, which TagLib 1 lists so) as
 // properties named as TagLib 2 names them.

@@ -295,25 +295,49 @@ bool asfAttributeHolds(const T::String &name, const T::ASF::AttributeList &list,
     return properties.contains(key) || (properties.unsupportedData().contains(name) && name == key);
 }
 
+// The fields of the content description object, which holds one value of each; further values
+// are attributes of the field's own name, as Windows keeps them.
+const struct
+{
+    const char *key;
+    const char *name;
+    void (T::ASF::Tag::*set)(const T::String &);
+} asfFields[] = {
+        {"TITLE", "Title", &T::ASF::Tag::setTitle},
+        {"ARTIST", "Author", &T::ASF::Tag::setArtist},
+        {"COPYRIGHT", "Copyright", &T::ASF::Tag::setCopyright},
+        {"COMMENT", "Description", &T::ASF::Tag::setComment},
+};
+
+bool isAsfFieldName(const T::String &name)
+{
+    for (const auto &field : asfFields) {
+        if (name == field.name)
+            return true;
+    }
+    return false;
+}
+
 bool setAsf(T::ASF::Tag &tag, const T::String &key, const T::StringList &given)
 {
     const T::StringList values = valuesFor(tag.properties(), key, given);
+    for (const auto &field : asfFields) {
+        if (key != field.key)
+            continue;
+        (tag.*field.set)(values.isEmpty() ? T::String() : values.front());
+        tag.removeItem(field.name);
+        for (auto value = values.begin(); value != values.end(); ++value) {
+            if (value != values.begin())
+                tag.addAttribute(field.name, T::ASF::Attribute(*value));
+        }
+        return true;
+    }
     T::ASF::Tag scratch;
     const bool known
             = scratch.setProperties(oneKey(key, values.isEmpty() ? T::StringList("-") : values))
                       .isEmpty();
     if (!known && (key.isEmpty() || key == "WM/Picture"))
         return false;
-    // The fields of the content description object.
-    const T::String text = values.toString(" ");
-    if (key == "TITLE")
-        tag.setTitle(text);
-    else if (key == "ARTIST")
-        tag.setArtist(text);
-    else if (key == "COMMENT")
-        tag.setComment(text);
-    else if (key == "COPYRIGHT")
-        tag.setCopyright(text);
     const T::ASF::AttributeListMap attributes = tag.attributeListMap();
     for (const auto &attribute : attributes) {
         if (asfAttributeHolds(attribute.first, attribute.second, key))
@@ -467,10 +491,43 @@ bool applyProperty(T::File &file, const std::string &name, const std::vector<std
     return taken;
 }
 
+void fillNewWavId3v2(T::File &file, const std::vector<Property> &set)
+{
+    auto *wav = dynamic_cast<T::RIFF::WAV::File *>(&file);
+    if (!wav || wav->hasID3v2Tag() || wav->ID3v2Tag()->isEmpty() || !wav->InfoTag())
+        return;
+    const T::PropertyMap id3v2 = wav->ID3v2Tag()->properties();
+    for (const auto &entry : wav->InfoTag()->properties()) {
+        if (!id3v2.contains(entry.first))
+            setId3v2(*wav->ID3v2Tag(), entry.first, entry.second);
+    }
+    // The keys set, with all their values, where INFO joined them into one.
+    for (const Property &property : set) {
+        T::StringList values;
+        for (const std::string &value : property.values)
+            values.append(fromUtf8(value));
+        setId3v2(*wav->ID3v2Tag(), fromUtf8(property.key), values);
+    }
+}
+
+void joinAsfFields(const FileTags &tags, T::PropertyMap &map)
+{
+    if (!tags.asf)
+        return;
+    for (const auto &field : asfFields) {
+        for (const T::ASF::Attribute &value : tags.asf->attribute(field.name)) {
+            if (value.type() == T::ASF::Attribute::UnicodeType)
+                map.insert(field.key, T::StringList(value.toString()));
+        }
+    }
+}
+
 void addFreeForm(const FileTags &tags, const T::PropertyMap &map, std::vector<Property> &properties,
                  std::vector<std::string> &unsupported)
 {
     for (const T::String &name : map.unsupportedData()) {
+        if (tags.asf && isAsfFieldName(name))
+            continue; // joinAsfFields put them under their field's key
         Property property;
         if (tags.mp4 && name.startsWith(freeFormPrefix) && tags.mp4->contains(name)) {
             property.key = toUtf8(name.substr(sizeof(freeFormPrefix) - 1));
