@@ -13,6 +13,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <memory>
 #include <new>
 
 #include <taglib/aiffproperties.h>
@@ -142,15 +143,10 @@ namespace {
 
 // True when the content is of the kind TagLib opened it as (the test a save makes), or for a
 // class the table lacks, shows audio.
-bool isAudio(const TagLib::FileRef &ref, TagLib::IOStream *stream, const NativePath &path)
+bool isAudio(const TagLib::FileRef &ref, TagLib::IOStream &content)
 {
     const FileKind *kind = kindOfFile(*ref.file());
-    if (!kind)
-        return hasAudioStream(ref);
-    if (stream)
-        return kind->recognises(*stream);
-    TagLib::FileStream content(path.fileName(), true);
-    return content.isOpen() && kind->recognises(content);
+    return kind ? kind->recognises(content) : hasAudioStream(ref);
 }
 
 } // namespace
@@ -163,15 +159,23 @@ bool readOpened(const std::wstring &path, const std::function<bool(TagLib::FileR
     // A save cut off in the middle is undone first; where it cannot be, the file is read as it
     // was before that save.
     const ReadSource source(nativePath);
+    // One read-only stream for TagLib and the check of the content alike: Windows refuses a
+    // second handle of a file while another is open for writing.
+    std::unique_ptr<TagLib::FileStream> opened;
+    TagLib::IOStream *stream = source.stream();
+    if (!stream) {
+        opened = std::make_unique<TagLib::FileStream>(nativePath.fileName(), true);
+        if (!opened->isOpen())
+            return explainUnread(nativePath);
+        stream = opened.get();
+    }
     // The reference is scoped to this function: the file is closed before the caller returns.
-    TagLib::FileRef ref = source.stream()
-            ? TagLib::FileRef(source.stream(), true, TagLib::AudioProperties::Average)
-            : TagLib::FileRef(nativePath.fileName(), true, TagLib::AudioProperties::Average);
+    TagLib::FileRef ref(stream, true, TagLib::AudioProperties::Average);
     if (ref.isNull())
         return explainUnread(nativePath);
     // TagLib opens any file named .mp3 as MPEG, a page of text or a JPEG too: such a file is no
     // audio, as a save of it finds, not a file with empty fields.
-    if (!isAudio(ref, source.stream(), nativePath))
+    if (!isAudio(ref, *stream))
         return failWith(QUILLET_ENOTAUDIO);
     return use(ref);
 }
