@@ -9,6 +9,7 @@
 #include "filewalk.h"
 #include "namepattern.h"
 #include "tagrecord.h"
+#include "widetext.h"
 #include "wholenumber.h"
 
 #include <QCommandLineParser>
