@@ -9,8 +9,9 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 out=$(realpath -m "${1:-$root/docs/tagdesk.png}")
 source "$root/scripts/deps.sh"
-# Xvfb and xauth for the display, xwininfo to find the window, ffmpeg to take its picture.
-tagdesk_ensure_packages xvfb xauth x11-utils ffmpeg
+# Xvfb and xauth for the display, xwininfo to find the window, xdotool to click its first row,
+# ffmpeg to take its picture.
+tagdesk_ensure_packages xvfb xauth x11-utils xdotool ffmpeg
 
 build=${TAGDESK_BUILD:-$root/build/screenshot}
 if [ -z "${TAGDESK_BUILD:-}" ]; then
@@ -21,7 +22,10 @@ cmake --build "$build" --target tagdesk quillet_cli --parallel "$(nproc)" >/dev/
 quillet=$(find "$build/cli" -maxdepth 1 -name quillet -type f -perm -u+x | head -n 1)
 [ -n "$quillet" ] || { echo "screenshot.sh: no quillet in $build/cli" >&2; exit 1; }
 
-work=$(mktemp -d)
+# A fixed folder, since the form shows the file's path.
+work=/tmp/tagdesk-screenshot
+rm -rf "$work"
+mkdir -m 0700 "$work"
 display_pid=
 cleanup() {
     [ -z "$display_pid" ] || kill "$display_pid" 2>/dev/null || true
@@ -30,7 +34,7 @@ cleanup() {
 trap cleanup EXIT
 
 # The album: one track of each of six kinds, so the list shows that they all read alike.
-album="$work/The Tarnwick Quartet - Harbour Lights"
+album="$work/Music/The Tarnwick Quartet - Harbour Lights"
 mkdir -p "$album"
 n=0
 for kind in flac mp3 ogg m4a opus wv; do
@@ -72,7 +76,7 @@ done
 
 cd "$root/app/profile"
 HOME="$home" XDG_CONFIG_HOME="$home/.config" LC_ALL=C.UTF-8 QT_QPA_PLATFORM=xcb \
-    "$build/app/tagdesk" -geometry 1100x760+0+0 "$album" >"$work/tagdesk.log" 2>&1 &
+    "$build/app/tagdesk" "$album" >"$work/tagdesk.log" 2>&1 &
 tagdesk_pid=$!
 # The window, once mapped; then time for the list to fill and the cover to be decoded.
 window=
@@ -88,9 +92,15 @@ done
     exit 1
 }
 sleep 4
+# The first row, just below the list's header: the form then shows that file and its cover. The
+# pointer is moved off the window afterwards.
+xdotool mousemove --window "$window" 60 51 click 1
+sleep 2
+xdotool mousemove 1279 899
+sleep 0.5
 mkdir -p "$(dirname "$out")"
-ffmpeg -hide_banner -loglevel error -y -f x11grab -window_id "$window" -i "$DISPLAY" \
-    -frames:v 1 "$out"
+ffmpeg -hide_banner -loglevel error -y -f x11grab -draw_mouse 0 -window_id "$window" \
+    -i "$DISPLAY" -frames:v 1 "$out"
 kill "$tagdesk_pid" 2>/dev/null || true
 wait "$tagdesk_pid" 2>/dev/null || true
 echo "$out"
