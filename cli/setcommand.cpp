@@ -9,8 +9,8 @@
 #include "filewalk.h"
 #include "namepattern.h"
 #include "tagrecord.h"
-#include "widetext.h"
 #include "wholenumber.h"
+#include "widetext.h"
 
 #include <QCommandLineParser>
 
