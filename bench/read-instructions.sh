@@ -3,7 +3,7 @@
 # readFull against the same reads on bare TagLib (FileRef, properties(), every picture, the audio
 # properties) in instructions, counted by callgrind inside each call only (the program's start
 # and TagLib's first use left out by a warm-up call), over the benchmark's five kinds and three
-# sizes (make-files.sh). Instruction counts repeat exactly on a busy machine; the ratio is the
+# sizes (make-files.sh; KINDS="mp3 flac" for fewer). Instruction counts repeat exactly on a busy machine; the ratio is the
 # engine's overhead. Needs valgrind and a Release build with TAGDESK_BENCH=ON.
 set -euo pipefail
 build=${1:?build directory}
@@ -29,7 +29,7 @@ count() {
 }
 
 printf '%-6s %5s %14s %14s %7s\n' kind size readFull taglib ratio
-for kind in mp3 flac wma m4a ogg; do
+for kind in ${KINDS:-mp3 flac wma m4a ogg}; do
     for size in 3M 30M 300M; do
         file="$data/audio-$size.$kind"
         ours=$(count full "$file" 'quillet::readFull*')
