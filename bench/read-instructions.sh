@@ -3,8 +3,10 @@
 # readFull against the same reads on bare TagLib (FileRef, properties(), every picture, the audio
 # properties) in instructions, counted by callgrind inside each call only (the program's start
 # and TagLib's first use left out by a warm-up call), over the benchmark's five kinds and three
-# sizes (make-files.sh; KINDS="mp3 flac" for fewer). Instruction counts repeat exactly on a busy machine; the ratio is the
-# engine's overhead. Needs valgrind and a Release build with TAGDESK_BENCH=ON.
+# sizes (make-files.sh; KINDS="mp3 flac" for fewer). Instruction counts repeat exactly on a busy
+# machine; the ratio is the engine's overhead in user space (system calls and page faults are
+# not counted: quillet_bench's CPU times have them). Needs valgrind and a Release build with
+# TAGDESK_BENCH=ON.
 set -euo pipefail
 build=${1:?build directory}
 data=${TAGDESK_BENCH_DATA:-${XDG_CACHE_HOME:-$HOME/.cache}/tagdesk-bench}
