@@ -18,16 +18,6 @@ namespace {
 
 const QString command = QStringLiteral("loudness");
 
-// Writing needs the library's interface for any key of a tag; this build's takes its seven
-// fields only, so the command measures and prints (--dry-run) and refuses to write.
-constexpr bool canWriteTags = false;
-
-bool writeTags(const QString &, const QList<loudness::Tag> &, QString *error)
-{
-    *error = QStringLiteral("writing loudness tags is not available in this build");
-    return false;
-}
-
 // "-11.48 LUFS, gain -6.52 dB, peak 0.988553", or "silent, peak 0.000000".
 QString result(double lufs, double peak)
 {
@@ -112,11 +102,6 @@ int loudnessCommand(const QStringList &arguments, Console &console)
     if (parser.positionalArguments().isEmpty())
         return commandline::usageError(console, QStringLiteral("no file or folder given"), command);
     const bool writing = !parser.isSet(dryRun);
-    if (writing && !canWriteTags) {
-        console.error(QStringLiteral("quillet: writing loudness tags is not available in this "
-                                     "build; --dry-run measures and prints without writing"));
-        return commandline::Failure;
-    }
 
     // Each file once: measured twice, it would count twice in its album.
     const QList<FileItem> files = withoutRepeats(collectFiles(parser.positionalArguments()));
@@ -180,7 +165,7 @@ int loudnessCommand(const QStringList &arguments, Console &console)
     }
     const auto write = [&](qsizetype i) {
         FileOutcome outcome;
-        writeTags(measured[i].path, tagsOf[std::size_t(i)], &outcome.error);
+        loudness::writeTags(measured[i].path, tagsOf[std::size_t(i)], &outcome.error);
         return outcome;
     };
     succeeded = runBatch(measured, jobs, write, {}, console) && succeeded;

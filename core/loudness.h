@@ -79,6 +79,11 @@ QString gainText(double db);
 QString peakText(double peak);
 int q78(double db);
 
+// Writes the tags into the file through the library's safe save; every other item of the file
+// stays as it is. Returns 0, or the errno value with the reason ("permission denied; the file is
+// unchanged") and the file as it was.
+int writeTags(const QString &path, const QList<Tag> &tags, QString *reason = nullptr);
+
 } // namespace loudness
 
 #endif // LOUDNESS_H

@@ -20,6 +20,7 @@
 #include <taglib/asffile.h>
 #include <taglib/fileref.h>
 #include <taglib/tag.h>
+#include <taglib/tpropertymap.h>
 
 using namespace testsupport;
 
@@ -464,9 +465,7 @@ void TestCli::loudness_data()
             << QStringList {"--dry-run", "--album"}
             << "b.wav: the audio cannot be decoded to its end: it breaks off after 0.50 s\n"
                "DIR: no album gain: 1 of its 2 files could not be measured\n";
-    QTest::newRow("writing") << QStringList {"--album"}
-                             << "quillet: writing loudness tags is not available in this build; "
-                                "--dry-run measures and prints without writing\n";
+    QTest::newRow("writing") << QStringList {"--album"} << QString();
 }
 
 void TestCli::loudness()
@@ -501,8 +500,11 @@ void TestCli::loudness()
     QCOMPARE(lines.size(), expected.size());
     const QRegularExpression format(QStringLiteral(
             "^(.*): (-?\\d+\\.\\d\\d) LUFS, gain (-?\\d+\\.\\d\\d) dB, peak (\\d\\.\\d{6})$"));
+    const bool writing = !options.contains("--dry-run");
+    QStringList gains;
     for (qsizetype i = 0; i < lines.size(); ++i) {
         const QRegularExpressionMatch match = format.match(lines[i]);
+        gains.append(match.captured(3) + QStringLiteral(" dB"));
         QVERIFY2(match.hasMatch(), qPrintable(lines[i]));
         QCOMPARE(match.captured(1), expected[i]);
         const double level = i < 2 ? lufs[i] : album;
@@ -512,7 +514,19 @@ void TestCli::loudness()
         QVERIFY2(std::abs(match.captured(4).toDouble() - (i == 0 ? 0.1 : 0.25)) < 0.001,
                  qPrintable(lines[i]));
     }
-    QCOMPARE(readAll(a) + readAll(b), before);
+    if (!writing) {
+        QCOMPARE(readAll(a) + readAll(b), before);
+        return;
+    }
+    // Written as printed, each track with its own gain and both with the album's.
+    for (qsizetype i = 0; i < 2; ++i) {
+        const TagLib::PropertyMap written
+                = TagLib::FileRef(QFile::encodeName(i == 0 ? a : b).constData())
+                          .file()
+                          ->properties();
+        QCOMPARE(fromTagString(written["REPLAYGAIN_TRACK_GAIN"].toString()), gains[i]);
+        QCOMPARE(fromTagString(written["REPLAYGAIN_ALBUM_GAIN"].toString()), gains[2]);
+    }
 }
 
 void TestCli::cover_data()

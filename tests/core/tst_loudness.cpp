@@ -6,6 +6,11 @@
 
 #include <QtTest>
 
+#include <taglib/asffile.h>
+#include <taglib/fileref.h>
+#include <taglib/mp4file.h>
+#include <taglib/tpropertymap.h>
+
 #include <cmath>
 
 using namespace testsupport;
@@ -27,6 +32,31 @@ QString tagValue(const QList<loudness::Tag> &tags, const QString &key)
             return tag.value;
     }
     return QStringLiteral("(none)");
+}
+
+// Every key of the file as TagLib reads it ("KEY=value|value"), MP4 freeform items and ASF
+// attributes it has no property for too, and the audio's length.
+QStringList items(const QString &path)
+{
+    const TagLib::FileRef ref(QFile::encodeName(path).constData());
+    const TagLib::PropertyMap properties = ref.file()->properties();
+    QStringList items {QString::number(ref.audioProperties()->lengthInMilliseconds())};
+    for (const auto &property : properties)
+        items.append(fromTagString(property.first) + '='
+                     + fromTagString(property.second.toString("|")));
+    for (const TagLib::String &name : properties.unsupportedData()) {
+        TagLib::StringList values;
+        if (auto *mp4 = dynamic_cast<TagLib::MP4::File *>(ref.file()))
+            values = mp4->tag()->item(name).toStringList();
+        if (auto *asf = dynamic_cast<TagLib::ASF::File *>(ref.file())) {
+            for (const TagLib::ASF::Attribute &value : asf->tag()->attribute(name))
+                values.append(value.toString());
+        }
+        items.append(fromTagString(name).section(':', -1) + '='
+                     + fromTagString(values.toString("|")));
+    }
+    items.sort();
+    return items;
 }
 
 // The Opus header's output gain set to gain (Q7.8), and the first page's checksum with it.
@@ -63,6 +93,8 @@ private slots:
     void opusGains();
     void tagTexts_data();
     void tagTexts();
+    void written_data();
+    void written();
 
 private:
     std::unique_ptr<QTemporaryDir> dir;
@@ -245,6 +277,35 @@ void TestLoudness::tagTexts()
     for (const loudness::Tag &tag : loudness::tags(track, nullptr, false))
         texts.append(tag.key + QLatin1Char('=') + tag.value);
     QCOMPARE(texts, expected);
+}
+
+void TestLoudness::written_data()
+{
+    QTest::addColumn<QString>("fixture");
+    QTest::addColumn<bool>("opusBoth");
+    for (const char *kind : {"mp3", "flac", "ogg", "m4a", "wma", "wav", "wv"})
+        QTest::newRow(kind) << QStringLiteral("tone.%1").arg(QLatin1String(kind)) << false;
+    QTest::newRow("opus") << QStringLiteral("tone.opus") << false;
+    QTest::newRow("opus, both") << QStringLiteral("tone.opus") << true;
+}
+
+void TestLoudness::written()
+{
+    QFETCH(QString, fixture);
+    QFETCH(bool, opusBoth);
+    const QString path = copyFixture(*dir, fixture);
+    QVERIFY(writeFields(path));
+    const loudness::Track track = loudness::measureTrack(path);
+    const loudness::Album album = loudness::measureAlbum({&track});
+    const QList<loudness::Tag> tags = loudness::tags(track, &album, opusBoth);
+    QCOMPARE(tags.size(), track.oggOpus ? (opusBoth ? 6 : 2) : 4);
+    QStringList expected = items(path);
+    for (const loudness::Tag &tag : tags)
+        expected.append(tag.key + '=' + tag.value);
+    expected.sort();
+
+    QCOMPARE(loudness::writeTags(path, tags), 0);
+    QCOMPARE(items(path), expected);
 }
 
 QTEST_GUILESS_MAIN(TestLoudness)
