@@ -289,7 +289,8 @@ void FileListPanel::tagsFromNames()
     for (const FieldsFromName &file : dialog.changes()) {
         const int row = m_model->rowOf(file.path);
         for (const FieldValue &value : file.fields)
-            if (row >= 0)
+            // The list holds the form's seven; a pattern's other fields are not its to change.
+            if (row >= 0 && value.field < tagFields.size())
                 m_model->setText(row, tagFields[value.field], value.text);
     }
 }

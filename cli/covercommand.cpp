@@ -2,6 +2,7 @@
 
 #include "commandline.h"
 #include "console.h"
+#include "picturetypes.h"
 #include "tagrecord.h"
 #include "widetext.h"
 
@@ -59,8 +60,13 @@ int coverCommand(const QStringList &arguments, Console &console)
 {
     QCommandLineParser parser;
     parser.setApplicationDescription(
-            QStringLiteral("Writes the exact bytes of the file's front cover to OUT, or to "
-                           "standard output when OUT is -."));
+            QStringLiteral("Writes the exact bytes of the file's front cover (or of its picture "
+                           "of another type) to OUT, or to standard output when OUT is -."));
+    const QCommandLineOption typeOption(
+            QStringLiteral("type"),
+            QStringLiteral("The picture's type: %1 (default: front).").arg(pictureTypeNames()),
+            QStringLiteral("TYPE"));
+    parser.addOption(typeOption);
     parser.addPositionalArgument(QStringLiteral("file"), QStringLiteral("An audio file."),
                                  QStringLiteral("FILE"));
     parser.addPositionalArgument(QStringLiteral("out"),
@@ -68,13 +74,19 @@ int coverCommand(const QStringList &arguments, Console &console)
                                  QStringLiteral("OUT"));
 
     int status = commandline::Success;
-    if (!commandline::parse(parser, command, arguments, QStringLiteral("quillet cover FILE OUT"),
-                            console, &status))
+    if (!commandline::parse(parser, command, arguments,
+                            QStringLiteral("quillet cover [--type TYPE] FILE OUT"), console,
+                            &status))
         return status;
     const QStringList files = parser.positionalArguments();
     if (files.size() != 2)
         return commandline::usageError(console, QStringLiteral("cover takes FILE and OUT"),
                                        command);
+    const int type = parser.isSet(typeOption) ? pictureType(parser.value(typeOption))
+                                              : int(TagPictureType::FrontCover);
+    if (type < 0)
+        return commandline::usageError(
+                console, QStringLiteral("--type takes one of %1").arg(pictureTypeNames()), command);
     const QString &path = files[0];
     const QString &out = files[1];
 
@@ -84,9 +96,24 @@ int coverCommand(const QStringList &arguments, Console &console)
         console.error(path + QStringLiteral(": ") + reason);
         return commandline::Failure;
     }
-    const QByteArray cover = record.cover();
+    // The front cover as always (a file's only picture counts as one); another type exactly.
+    QByteArray cover;
+    if (type == int(TagPictureType::FrontCover)) {
+        cover = record.cover();
+    } else {
+        for (const TagPicture &picture : record.pictures()) {
+            if (picture.type == type && !picture.data.isEmpty()) {
+                cover = picture.data;
+                break;
+            }
+        }
+    }
     if (cover.isEmpty()) {
-        console.error(path + QStringLiteral(": no cover"));
+        console.error(
+                path
+                + (type == int(TagPictureType::FrontCover)
+                           ? QStringLiteral(": no cover")
+                           : QStringLiteral(": no picture of type %1").arg(pictureTypeName(type))));
         return commandline::Failure;
     }
     if (out == QLatin1String("-")) {

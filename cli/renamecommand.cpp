@@ -4,6 +4,7 @@
 #include "batchrunner.h"
 #include "commandline.h"
 #include "console.h"
+#include "fieldoptions.h"
 #include "filerenamer.h"
 #include "filewalk.h"
 #include "renameplan.h"
@@ -33,8 +34,7 @@ std::vector<FileFields> readFields(QList<FileItem> &items, int jobs)
         TagRecord record;
         if (!item.error.isEmpty() || !record.read(item.path, &errors[static_cast<std::size_t>(i)]))
             return;
-        for (std::size_t f = 0; f < tagFields.size(); ++f)
-            file.texts[f] = record.text(tagFields[f]);
+        file.texts = fieldoptions::patternTexts(record);
     };
     BatchRunner(items.size(), jobs)
             .run(
@@ -96,8 +96,9 @@ int renameCommand(const QStringList &arguments, Console &console)
             "are renamed. A folder is walked for audio files, sorted by path."));
     const QCommandLineOption patternOption(
             QStringLiteral("pattern"),
-            QStringLiteral("The new name: %title% %artist% %album% %year% %track% %genre% "
-                           "%comment%, %track:2% for two digits, / between folders."),
+            QStringLiteral("The new name from the fields: %1; %track:2% for a number of two "
+                           "digits, / between folders.")
+                    .arg(fieldoptions::placeholders()),
             QStringLiteral("PATTERN"));
     const QCommandLineOption dryRun(QStringLiteral("dry-run"),
                                     QStringLiteral("Prints each old and new name; renames "

@@ -4,13 +4,20 @@
 #include "commandline.h"
 #include "console.h"
 #include "covertype.h"
+#include "csvtable.h"
 #include "filewalk.h"
+#include "picturetypes.h"
 #include "tagrecord.h"
 #include "widetext.h"
 
 #include <QCommandLineParser>
+#include <QHash>
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+
+#include <algorithm>
+#include <vector>
 
 namespace {
 
@@ -23,6 +30,19 @@ QString coverDescription(const TagRecord &record)
     return QStringLiteral("%1 bytes, %2").arg(record.coverSize()).arg(coverType(record.cover()));
 }
 
+QString keyOf(const quillet::KnownField &field)
+{
+    return QString::fromLatin1(field.key.data(), qsizetype(field.key.size()));
+}
+
+bool isFormKey(const QString &key)
+{
+    return std::any_of(std::begin(quillet::knownFields), std::end(quillet::knownFields),
+                       [&key](const quillet::KnownField &field) {
+                           return field.form >= 0 && key == keyOf(field);
+                       });
+}
+
 // One line of JSON; its keys come out in alphabetical order.
 QByteArray jsonLine(const QString &path, const TagRecord &record)
 {
@@ -33,10 +53,38 @@ QByteArray jsonLine(const QString &path, const TagRecord &record)
     object.insert(QStringLiteral("cover_bytes"), record.coverSize());
     object.insert(QStringLiteral("cover_type"), coverType(record.cover()));
     object.insert(QStringLiteral("report"), record.report());
+    QJsonObject tags;
+    for (const TagProperty &property : record.properties())
+        tags.insert(property.key, QJsonArray::fromStringList(property.values));
+    object.insert(QStringLiteral("tags"), tags);
+    QJsonArray pictures;
+    for (const TagPicture &picture : record.pictures()) {
+        pictures.append(QJsonObject {
+                {QStringLiteral("type"), pictureTypeName(picture.type)},
+                {QStringLiteral("mime"), picture.mime},
+                {QStringLiteral("description"), picture.description},
+                {QStringLiteral("bytes"), picture.data.size()},
+                {QStringLiteral("width"), picture.width},
+                {QStringLiteral("height"), picture.height},
+        });
+    }
+    object.insert(QStringLiteral("pictures"), pictures);
+    const TagAudio &audio = record.audio();
+    object.insert(QStringLiteral("audio"),
+                  QJsonObject {
+                          {QStringLiteral("length_ms"), audio.lengthMs},
+                          {QStringLiteral("bitrate"), audio.bitrate},
+                          {QStringLiteral("sample_rate"), audio.sampleRate},
+                          {QStringLiteral("channels"), audio.channels},
+                          {QStringLiteral("bits_per_sample"), audio.bitsPerSample},
+                          {QStringLiteral("format"), audio.format},
+                  });
+    object.insert(QStringLiteral("unsupported"), QJsonArray::fromStringList(record.unsupported()));
     return QJsonDocument(object).toJson(QJsonDocument::Compact) + '\n';
 }
 
-// The path, then the fields, the cover and the report indented under it, and a blank line.
+// The path, then the seven fields, every other key (a line a value), the pictures, the audio,
+// the cover and the report indented under it, and a blank line.
 QByteArray textBlock(const QString &path, const TagRecord &record)
 {
     QString text = path + QLatin1Char('\n');
@@ -47,6 +95,34 @@ QByteArray textBlock(const QString &path, const TagRecord &record)
     };
     for (const TagField &field : tagFields)
         line(QLatin1String(field.name), record.text(field));
+    for (const TagProperty &property : record.properties()) {
+        if (isFormKey(property.key))
+            continue;
+        for (const QString &value : property.values)
+            line(property.key, value);
+    }
+    for (const TagPicture &picture : record.pictures()) {
+        line(QStringLiteral("picture"),
+             QStringLiteral("%1, %2, \"%3\", %4 bytes, %5 × %6")
+                     .arg(pictureTypeName(picture.type), picture.mime, picture.description)
+                     .arg(picture.data.size())
+                     .arg(picture.width)
+                     .arg(picture.height));
+    }
+    const TagAudio &audio = record.audio();
+    if (audio.present) {
+        QString described = QStringLiteral("%1, %2 ms, %3 kbit/s, %4 Hz, %5 channels")
+                                    .arg(audio.format)
+                                    .arg(audio.lengthMs)
+                                    .arg(audio.bitrate)
+                                    .arg(audio.sampleRate)
+                                    .arg(audio.channels);
+        if (audio.bitsPerSample > 0)
+            described += QStringLiteral(", %1 bits").arg(audio.bitsPerSample);
+        line(QStringLiteral("audio"), described);
+    }
+    for (const QString &name : record.unsupported())
+        line(QStringLiteral("kept"), name);
     line(QStringLiteral("cover"), coverDescription(record));
     text += QStringLiteral("  report\n");
     const QStringList reportLines = record.report().split(QLatin1Char('\n'), Qt::SkipEmptyParts);
@@ -56,28 +132,97 @@ QByteArray textBlock(const QString &path, const TagRecord &record)
     return nativeName(text);
 }
 
+// The table of every file read: the path, a column for each key any file has, the table's
+// fields first in the order of their columns, the rest by name.
+QByteArray csvTable(const QStringList &paths, const std::vector<QList<TagProperty>> &files)
+{
+    std::vector<const quillet::KnownField *> rows;
+    for (const quillet::KnownField &field : quillet::knownFields)
+        rows.push_back(&field);
+    std::sort(rows.begin(), rows.end(),
+              [](const quillet::KnownField *a, const quillet::KnownField *b) {
+                  return a->column < b->column;
+              });
+    QHash<QString, bool> present;
+    for (const QList<TagProperty> &properties : files) {
+        for (const TagProperty &property : properties)
+            present.insert(property.key, true);
+    }
+    QStringList columns;
+    for (const quillet::KnownField *field : rows) {
+        const QString key = keyOf(*field);
+        if (present.remove(key))
+            columns.append(key);
+    }
+    QStringList rest = present.keys();
+    rest.sort();
+    columns += rest;
+
+    QByteArray table = csvtable::row(QStringList {QStringLiteral("path")} + columns);
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        if (paths[qsizetype(i)].isEmpty())
+            continue;
+        QHash<QString, QStringList> values;
+        for (const TagProperty &property : files[i])
+            values.insert(property.key, property.values);
+        QStringList cells {paths[qsizetype(i)]};
+        for (const QString &column : std::as_const(columns))
+            cells.append(csvtable::joinValues(values.value(column)));
+        table += csvtable::row(cells);
+    }
+    return table;
+}
+
 } // namespace
 
 int showCommand(const QStringList &arguments, Console &console)
 {
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
-            "Shows the tags of audio files: the seven fields, the cover's size and image\n"
-            "type, and the report of every tag property and the audio properties.\n"
+            "Shows the tags of audio files: the seven fields, every other key with its values,\n"
+            "the pictures, the audio properties, the cover's size and image type, and the\n"
+            "report.\n"
             "A folder is walked for audio files, sorted by path."));
     const QCommandLineOption json(
             QStringLiteral("json"),
             QStringLiteral("One JSON object per file and line (JSON Lines)."));
-    parser.addOption(json);
+    const QCommandLineOption csv(
+            QStringLiteral("csv"),
+            QStringLiteral("One table of every file (CSV, RFC 4180, UTF-8): the path, then a "
+                           "column a key; several values joined by ';', a ';' or '\\' in a "
+                           "value written \\; or \\\\. set --from-csv applies it."));
+    parser.addOptions({json, csv});
     int status = commandline::Success;
     const int jobs = commandline::parseFileCommand(
             parser, command, arguments,
-            QStringLiteral("quillet show [--json] [--jobs N] FILE|FOLDER..."), console, &status);
+            QStringLiteral("quillet show [--json|--csv] [--jobs N] FILE|FOLDER..."), console,
+            &status);
     if (jobs == 0)
         return status;
     if (parser.positionalArguments().isEmpty())
         return commandline::usageError(console, QStringLiteral("no file or folder given"), command);
 
+    if (parser.isSet(json) && parser.isSet(csv))
+        return commandline::usageError(console, QStringLiteral("--json or --csv, not both"),
+                                       command);
+    if (parser.isSet(csv)) {
+        const QList<FileItem> items = collectFiles(parser.positionalArguments());
+        QStringList paths(items.size());
+        std::vector<QList<TagProperty>> files(std::size_t(items.size()));
+        const auto read = [&](qsizetype i) {
+            TagRecord record;
+            FileOutcome outcome;
+            if (record.read(items[i].path, &outcome.error)) {
+                paths[i] = items[i].path;
+                files[std::size_t(i)] = record.properties();
+            }
+            return outcome;
+        };
+        const bool succeeded = runBatch(
+                items, jobs, read, [](qsizetype) { return true; }, console);
+        console.out(csvTable(paths, files));
+        return succeeded ? commandline::Success : commandline::Failure;
+    }
     const bool asJson = parser.isSet(json);
     const auto show = [asJson](const QString &path) {
         TagRecord record;

@@ -86,7 +86,17 @@ bool hasLoneSurrogate(const QString &text)
 // The text a name gets for an empty field.
 QString unknown(std::size_t field)
 {
-    return QStringLiteral("Unknown ") + QLatin1String(tagFields[field].label);
+    return QStringLiteral("Unknown ") + QLatin1String(quillet::knownFields[field].label);
+}
+
+bool isNumber(std::size_t field)
+{
+    return quillet::knownFields[field].kind != quillet::FieldKind::Text;
+}
+
+QLatin1String placeholderOf(std::size_t field)
+{
+    return QLatin1String(quillet::knownFields[field].placeholder);
 }
 
 bool onlyDigits(const QString &text)
@@ -146,9 +156,8 @@ bool NamePattern::addPlaceholder(const QString &name)
         if (!ok || width < 1 || width > widestPadding)
             return false;
     }
-    for (std::size_t i = 0; i < tagFields.size(); ++i) {
-        if (pieces[0] == QLatin1String(tagFields[i].name)
-            && (width == 0 || tagFields[i].isNumber)) {
+    for (std::size_t i = 0; i < patternFieldCount; ++i) {
+        if (pieces[0] == placeholderOf(i) && (width == 0 || isNumber(i))) {
             m_parts.append({QString(), i, width});
             return true;
         }
@@ -217,7 +226,7 @@ QString NamePattern::pathFor(const QString &path, const FieldTexts &values, QStr
 void NamePattern::buildExpression()
 {
     QString expression;
-    std::array<int, tagFields.size()> groups {};
+    std::array<int, patternFieldCount> groups {};
     int count = 0;
     for (const Part &part : std::as_const(m_parts)) {
         if (!part.field) {
@@ -228,7 +237,7 @@ void NamePattern::buildExpression()
         } else {
             groups[*part.field] = ++count;
             // A number's part is digits, or the text a name gets where the field is empty.
-            expression += tagFields[*part.field].isNumber
+            expression += isNumber(*part.field)
                     ? QStringLiteral("([0-9]+|%1)")
                               .arg(QRegularExpression::escape(unknown(*part.field)))
                     : QStringLiteral("([^/]+?)");
@@ -258,7 +267,7 @@ std::optional<QList<FieldValue>> NamePattern::fieldsFrom(const QString &path, QS
     }
     QList<FieldValue> values;
     int group = 0;
-    std::array<bool, tagFields.size()> seen {};
+    std::array<bool, patternFieldCount> seen {};
     for (const Part &part : m_parts) {
         if (!part.field || seen[*part.field])
             continue;
@@ -266,11 +275,11 @@ std::optional<QList<FieldValue>> NamePattern::fieldsFrom(const QString &path, QS
         QString text = match.captured(++group).trimmed();
         if (text.isEmpty() || text == unknown(*part.field))
             continue;
-        if (tagFields[*part.field].isNumber) {
+        if (isNumber(*part.field)) {
             const std::optional<QString> number = wholeNumber(text);
             if (!number) {
                 *error = QStringLiteral("%1 is larger than 2147483647")
-                                 .arg(QLatin1String(tagFields[*part.field].name));
+                                 .arg(placeholderOf(*part.field));
                 return std::nullopt;
             }
             // 0 is what a name shows for no number ("00" for %track:2%), never a number given.

@@ -1,6 +1,7 @@
 // Patterns that make a file's name from its fields, and read its fields from its name:
-// placeholders (%title%, %artist%, %album%, %year%, %track%, %genre%, %comment%, and %track:2%
-// for a number padded with zeros) between literal text, "/" between folders.
+// placeholders, one for every row of the field table (%title%, %artist%, %albumartist%,
+// %discnumber%, %composer%, ..., and %track:2% for a number padded with zeros) between literal
+// text, "/" between folders.
 #ifndef NAMEPATTERN_H
 #define NAMEPATTERN_H
 
@@ -12,10 +13,29 @@
 
 #include <array>
 #include <cstddef>
+#include <iterator>
 #include <optional>
 
-// The texts of a file's seven fields, in the order of tagFields.
-using FieldTexts = std::array<QString, tagFields.size()>;
+// The rows of the field table, in its order: the form's seven come first, in the order of
+// tagFields, so that an index below seven names the same field in both.
+inline constexpr std::size_t patternFieldCount = std::size(quillet::knownFields);
+
+namespace namepatterndetail {
+constexpr bool formComesFirst()
+{
+    for (std::size_t i = 0; i < tagFields.size(); ++i) {
+        if (quillet::knownFields[i].form != static_cast<int>(i))
+            return false;
+    }
+    return true;
+}
+} // namespace namepatterndetail
+static_assert(namepatterndetail::formComesFirst(),
+              "fieldtable.def: the form's seven must be its first rows, in the form's order");
+
+// The texts of a file's fields, in the order of the field table (quillet::knownFields); a number
+// with a total holds the number alone.
+using FieldTexts = std::array<QString, patternFieldCount>;
 
 // A file and its fields as the caller knows them (in the window: with unsaved edits).
 struct FileFields
@@ -30,7 +50,7 @@ struct FileFields
 // One field and the text a file's name gives it.
 struct FieldValue
 {
-    std::size_t field; // index in tagFields
+    std::size_t field; // index in quillet::knownFields (below seven: in tagFields too)
     QString text;
 };
 
@@ -41,7 +61,7 @@ public:
     // cannot be used; the pattern is then empty.
     bool parse(const QString &text, QString *error);
     bool isEmpty() const { return m_parts.isEmpty(); }
-    // True where the pattern has a placeholder of the field (index in tagFields).
+    // True where the pattern has a placeholder of the field (index in quillet::knownFields).
     bool names(std::size_t field) const;
 
     // The path path gets: the pattern filled with values, in base (path's folder where base is

@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QFile>
 #include <QImage>
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QtTest>
@@ -77,6 +78,33 @@ QStringList filesOf(const QList<QJsonObject> &objects)
     return files;
 }
 
+// The values of key as TagLib itself reads them from the file; a Xiph comment's number with its
+// total in a field of its own (DISCTOTAL) as "n/N".
+QStringList propertyValues(const QString &path, const QString &key)
+{
+    const TagLib::FileRef file(QFile::encodeName(path).constData());
+    if (file.isNull())
+        return {QStringLiteral("(unreadable)")};
+    const TagLib::PropertyMap properties = file.file()->properties();
+    QStringList values;
+    for (const TagLib::String &value : properties[tagString(key)])
+        values.append(fromTagString(value));
+    const TagLib::String total
+            = tagString(QString(key).replace(QStringLiteral("NUMBER"), QStringLiteral("TOTAL")));
+    if (key.endsWith(QLatin1String("NUMBER")) && values.size() == 1 && properties.contains(total))
+        values[0] += QLatin1Char('/') + fromTagString(properties[total].front());
+    return values;
+}
+
+// Every file's bytes, to tell that nothing was written.
+QList<QByteArray> contents(const QStringList &paths)
+{
+    QList<QByteArray> all;
+    for (const QString &path : paths)
+        all.append(readAll(path));
+    return all;
+}
+
 } // namespace
 
 class TestCli : public QObject
@@ -103,6 +131,14 @@ private slots:
     void fieldsFromNamesOnlyWhatTheNameSays();
     void cutOffSaveSeenFromEveryName();
     void wmaKeepsOrderSetReplacesAll();
+    void setAnyKey_data();
+    void setAnyKey();
+    void pictureOfEachType_data();
+    void pictureOfEachType();
+    void csvRoundTrip();
+    void csvRefused_data();
+    void csvRefused();
+    void everyFieldListed();
     void loudness_data();
     void loudness();
 
@@ -145,9 +181,18 @@ void TestCli::showJson()
     const QJsonObject &first = objects[0];
     QStringList keys = first.keys();
     keys.sort();
-    QCOMPARE(keys,
-             QStringList({"album", "artist", "comment", "cover_bytes", "cover_type", "file",
-                          "genre", "report", "title", "track", "year"}));
+    QStringList expected = {"album", "artist", "comment",  "cover_bytes", "cover_type",
+                            "file",  "genre",  "report",   "title",       "track",
+                            "year",  "tags",   "pictures", "audio",       "unsupported"};
+    expected.sort();
+    QCOMPARE(keys, expected);
+    const QJsonObject tags = first.value("tags").toObject();
+    QCOMPARE(tags.value("ARTIST").toArray().first().toString(), QStringLiteral("Artist"));
+    const QJsonObject picture = first.value("pictures").toArray().first().toObject();
+    QCOMPARE(picture.value("type").toString(), QStringLiteral("front"));
+    QCOMPARE(picture.value("bytes").toInteger(), jpeg.size());
+    QCOMPARE(picture.value("width").toInt(), 40);
+    QVERIFY(first.value("audio").toObject().value("sample_rate").toInt() > 0);
     const ReadResult read = testsupport::read(mp3);
     QCOMPARE(first.value("file").toString(), mp3);
     QCOMPARE(first.value("title").toString(), QStringLiteral("Ünïcode \"quoted\"\nline"));
@@ -527,6 +572,174 @@ void TestCli::loudness()
         QCOMPARE(fromTagString(written["REPLAYGAIN_TRACK_GAIN"].toString()), gains[i]);
         QCOMPARE(fromTagString(written["REPLAYGAIN_ALBUM_GAIN"].toString()), gains[2]);
     }
+}
+
+void TestCli::setAnyKey_data()
+{
+    QTest::addColumn<QString>("fixture");
+    QTest::addColumn<QStringList>("arguments"); // runs of set, split by ";"
+    QTest::addColumn<QString>("key");
+    QTest::addColumn<QStringList>("values"); // as TagLib reads them back
+    for (const char *kind : {"mp3", "flac", "m4a", "ogg"}) {
+        const QString fixture = QStringLiteral("tone.") + QLatin1String(kind);
+        QTest::addRow("%s album artist", kind) << fixture << QStringList {"--album-artist", "V.A."}
+                                               << "ALBUMARTIST" << QStringList {"V.A."};
+        QTest::addRow("%s two artists", kind)
+                << fixture << QStringList {"--tag", "artist=A", "--tag", "ARTIST=B"} << "ARTIST"
+                << QStringList {"A", "B"};
+        QTest::addRow("%s disc and total", kind)
+                << fixture << QStringList {"--disc", "2/3"} << "DISCNUMBER" << QStringList {"2/3"};
+        QTest::addRow("%s track keeps its total", kind)
+                << fixture << QStringList {"--track", "3/12", ";", "--track", "4"} << "TRACKNUMBER"
+                << QStringList {"4/12"};
+        QTest::addRow("%s removed", kind)
+                << fixture << QStringList {"--composer", "C", ";", "--remove-tag", "composer"}
+                << "COMPOSER" << QStringList();
+    }
+}
+
+void TestCli::setAnyKey()
+{
+    QFETCH(QString, fixture);
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, key);
+    QFETCH(QStringList, values);
+    const QString path = copyFixture(*dir, fixture);
+    tagFile(path, QStringLiteral("Title"));
+    for (const QString &run : arguments.join(QLatin1Char('\n')).split(QStringLiteral("\n;\n"))) {
+        const ProgramRun set
+                = quillet(QStringList {"set"} + run.split(QLatin1Char('\n')) + QStringList {path});
+        QCOMPARE(set.err, QByteArray());
+        QCOMPARE(set.exitCode, 0);
+    }
+    QCOMPARE(propertyValues(path, key), values);
+    QCOMPARE(propertyValues(path, QStringLiteral("TITLE")), QStringList {"Title"});
+}
+
+void TestCli::pictureOfEachType_data()
+{
+    QTest::addColumn<QString>("fixture");
+    QTest::addColumn<QString>("type");
+    for (const char *kind : {"mp3", "flac"}) {
+        for (const char *type : {"back", "artist", "band-logo", "other"})
+            QTest::addRow("%s %s", kind, type)
+                    << QStringLiteral("tone.") + QLatin1String(kind) << QString::fromLatin1(type);
+    }
+}
+
+void TestCli::pictureOfEachType()
+{
+    QFETCH(QString, fixture);
+    QFETCH(QString, type);
+    const QString path = copyFixture(*dir, fixture);
+    tagFile(path, QStringLiteral("Title"), jpeg);
+    const QString image = dir->filePath(QStringLiteral("picture.jpg"));
+    const QByteArray other = encode(filled(Qt::blue), "JPEG");
+    QVERIFY(writeAll(image, other));
+
+    QCOMPARE(quillet({"set", "--picture", type + "=" + image + ":Desc", path}).exitCode, 0);
+    const QList<QJsonObject> shown = jsonLines(quillet({"show", "--json", path}).out);
+    QStringList pictures;
+    for (const QJsonValue &picture : shown.value(0).value("pictures").toArray())
+        pictures.append(picture.toObject().value("type").toString() + QLatin1Char(' ')
+                        + picture.toObject().value("description").toString());
+    QCOMPARE(pictures, QStringList({"front ", type + " Desc"}));
+    const QString out = dir->filePath(QStringLiteral("out"));
+    QCOMPARE(quillet({"cover", "--type", type, path, out}).exitCode, 0);
+    QCOMPARE(readAll(out), other);
+
+    QCOMPARE(quillet({"set", "--remove-picture", type, path}).exitCode, 0);
+    QCOMPARE(testsupport::read(path).picture, jpeg);
+    QCOMPARE(quillet({"cover", "--type", type, path, out}).exitCode, 1);
+}
+
+void TestCli::csvRoundTrip()
+{
+    QStringList paths;
+    for (const char *kind : {"mp3", "flac", "m4a"}) {
+        paths.append(copyFixture(*dir, QStringLiteral("tone.") + QLatin1String(kind)));
+        tagFile(paths.last(), QStringLiteral("T, \"q\"; x\\"), jpeg);
+    }
+    QCOMPARE(quillet({"set", "--tag", "artist=A;1", "--tag", "artist=B", paths[1]}).exitCode, 0);
+    const QList<QByteArray> before = contents(paths);
+    const ProgramRun shown = quillet(QStringList {"show", "--csv"} + paths);
+    QCOMPARE(shown.exitCode, 0);
+    const QString table = dir->filePath(QStringLiteral("tags.csv"));
+    QVERIFY(writeAll(table, shown.out));
+    // Nothing edited: nothing written.
+    const ProgramRun same = quillet({"set", "--from-csv", table});
+    QCOMPARE(same.out + same.err, QByteArray());
+    QCOMPARE(contents(paths), before);
+
+    // One cell edited: that field of that file, and nothing else.
+    QByteArray edited = shown.out;
+    edited.replace("A\\;1;B", "C;D");
+    QVERIFY(writeAll(table, edited));
+    const ProgramRun dry = quillet({"set", "--dry-run", "--from-csv", table});
+    QCOMPARE(QString::fromUtf8(dry.out),
+             paths[0] + ": nothing to change\n" + paths[1] + ": artist: \"A;1; B\" -> \"C; D\"\n"
+                     + paths[2] + ": nothing to change\n");
+    QCOMPARE(contents(paths), before);
+    QCOMPARE(quillet({"set", "--from-csv", table}).exitCode, 0);
+    QCOMPARE(propertyValues(paths[1], QStringLiteral("ARTIST")), QStringList({"C", "D"}));
+    QCOMPARE(readAll(paths[0]), before[0]);
+    QCOMPARE(readAll(paths[2]), before[2]);
+}
+
+void TestCli::csvRefused_data()
+{
+    QTest::addColumn<QByteArray>("table"); // FILE stands for the file's path
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("not path") << QByteArray("file,TITLE\nFILE,X\n")
+                              << "line 1: the first column must be path";
+    QTest::newRow("key twice") << QByteArray("path,TITLE,title\nFILE,X,Y\n")
+                               << "line 1: the column TITLE is there twice";
+    QTest::newRow("short row") << QByteArray("path,TITLE\nFILE,X\nFILE\n")
+                               << "line 3: 1 cells where the first row has 2";
+    QTest::newRow("open quote") << QByteArray("path,TITLE\nFILE,\"X\n")
+                                << "line 2: a quoted cell is not closed";
+}
+
+void TestCli::csvRefused()
+{
+    QFETCH(QByteArray, table);
+    QFETCH(QString, reason);
+    const QString path = copyFixture(*dir, QStringLiteral("tone.flac"));
+    tagFile(path, QStringLiteral("Title"));
+    const QByteArray before = readAll(path);
+    const QString csv = dir->filePath(QStringLiteral("t.csv"));
+    QVERIFY(writeAll(csv, table.replace("FILE", path.toUtf8())));
+    const ProgramRun run = quillet({"set", "--from-csv", csv});
+    QCOMPARE(run.exitCode, 1);
+    QCOMPARE(QString::fromUtf8(run.err),
+             "quillet: " + csv + ": " + reason + "; nothing was changed\n");
+    QCOMPARE(readAll(path), before);
+}
+
+void TestCli::everyFieldListed()
+{
+    const QString help = QString::fromUtf8(quillet({"set", "--help"}).out);
+    const QString man = QString::fromUtf8(readAll(QStringLiteral(QUILLET_SOURCE "/cli/quillet.1")));
+    const QString readme = QString::fromUtf8(readAll(QStringLiteral(QUILLET_SOURCE "/README.md")));
+    // The rows of the table as the library's build reads them.
+    const QString table = QString::fromUtf8(
+            readAll(QStringLiteral(QUILLET_SOURCE "/taglibrary/fieldtable.def")));
+    static const QRegularExpression row(QStringLiteral("^QUILLET_FIELD\\(\"[^\"]+\", *\"[^\"]+\", "
+                                                       "*\\w+, *\"([^\"]+)\", *\"([^\"]+)\""),
+                                        QRegularExpression::MultilineOption);
+    int rows = 0;
+    for (const QRegularExpressionMatch &match : row.globalMatch(table)) {
+        ++rows;
+        const QString option = QStringLiteral("--") + match.captured(1);
+        const QString placeholder = QLatin1Char('%') + match.captured(2) + QLatin1Char('%');
+        QVERIFY2(help.contains(option), qPrintable(option));
+        QVERIFY2(man.contains(QString(option).replace(QLatin1Char('-'), QLatin1String("\\-"))),
+                 qPrintable(option));
+        QVERIFY2(readme.contains(QLatin1Char('`') + option), qPrintable(option));
+        QVERIFY2(readme.contains(placeholder), qPrintable(placeholder));
+        QVERIFY2(man.contains(placeholder), qPrintable(placeholder));
+    }
+    QVERIFY(rows > 40);
 }
 
 void TestCli::cover_data()

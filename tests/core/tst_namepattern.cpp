@@ -14,13 +14,14 @@
 
 namespace {
 
-// "field=value" pairs, title first, as tagFields orders them.
+// "placeholder=value" pairs.
 FieldTexts texts(const QStringList &pairs)
 {
     FieldTexts values;
     for (const QString &pair : pairs) {
-        for (std::size_t i = 0; i < tagFields.size(); ++i) {
-            if (pair.section(QLatin1Char('='), 0, 0) == QLatin1String(tagFields[i].name))
+        for (std::size_t i = 0; i < patternFieldCount; ++i) {
+            if (pair.section(QLatin1Char('='), 0, 0)
+                == QLatin1String(quillet::knownFields[i].placeholder))
                 values[i] = pair.section(QLatin1Char('='), 1);
         }
     }
@@ -75,6 +76,14 @@ void TestNamePattern::pathFor_data()
     QTest::newRow("unknown") << "%titel% x" << QStringList() << "unknown placeholder %titel%";
     QTest::newRow("capitals") << "%Title%" << QStringList() << "unknown placeholder %Title%";
     QTest::newRow("padded text") << "%title:2%" << QStringList() << "unknown placeholder %title:2%";
+    QTest::newRow("every field") << "%albumartist%/%discnumber:2%-%track:2% %composer%"
+                                 << QStringList {"albumartist=AA", "discnumber=1", "track=4",
+                                                 "composer=C"}
+                                 << "/m/AA/01-04 C.mp3";
+    QTest::newRow("empty, not one of seven")
+            << "%composer% %title%" << QStringList {"title=T"} << "/m/Unknown Composer T.mp3";
+    QTest::newRow("padded text, not one of seven")
+            << "%composer:2%" << QStringList() << "unknown placeholder %composer:2%";
     QTest::newRow("empty folder") << "%artist%//%title%" << QStringList()
                                   << "the pattern has an empty folder or file name";
 }
@@ -115,6 +124,9 @@ void TestNamePattern::fieldsFrom_data()
     QTest::newRow("no literal") << "%track% - %title%"
                                 << "/m/Intro.mp3"
                                 << "the name does not match the pattern";
+    QTest::newRow("every field") << "%albumartist%/%discnumber%-%track% %bpm% %title%"
+                                 << "/m/AA/2-03 120 T.mp3"
+                                 << "albumartist=AA discnumber=2 track=3 bpm=120 title=T";
     QTest::newRow("too large") << "%year% %title%"
                                << "/m/99999999999 T.mp3"
                                << "year is larger than 2147483647";
@@ -131,7 +143,8 @@ void TestNamePattern::fieldsFrom()
     const std::optional<QList<FieldValue>> values = parsed.fieldsFrom(path, &error);
     QStringList got;
     for (const FieldValue &value : values.value_or(QList<FieldValue>()))
-        got += QLatin1String(tagFields[value.field].name) + QLatin1Char('=') + value.text;
+        got += QLatin1String(quillet::knownFields[value.field].placeholder) + QLatin1Char('=')
+                + value.text;
     QCOMPARE(values ? got.join(QLatin1Char(' ')) : error, expected);
 }
 
