@@ -170,7 +170,8 @@ void LookupDialog::parsed()
         std::stable_sort(order.begin(), order.end(),
                          [&](int a, int b) { return result.scores[a] > result.scores[b]; });
         m_candidates.clear();
-        const QSignalBlocker blocker(m_ui->candidateList);
+        // Filled without a load per row; the best one is chosen once all are there.
+        m_ui->candidateList->blockSignals(true);
         m_ui->candidateList->clear();
         for (const int index : order) {
             const musicbrainz::Release &release = result.releases[index];
@@ -195,6 +196,7 @@ void LookupDialog::parsed()
             item->setToolTip(TitleColumn, release.id);
             m_candidates.append(release);
         }
+        m_ui->candidateList->blockSignals(false);
         if (m_candidates.isEmpty()) {
             setStatus(tr("MusicBrainz knows no release for this search"));
             return;
