@@ -3,6 +3,7 @@
 #include "commandline.h"
 #include "console.h"
 #include "covercommand.h"
+#include "lookupcommand.h"
 #include "loudnesscommand.h"
 #include "renamecommand.h"
 #include "setcommand.h"
@@ -23,7 +24,7 @@ struct Command
 
 const Command commands[] = {
         {"show", showCommand},     {"set", setCommand},           {"cover", coverCommand},
-        {"rename", renameCommand}, {"loudness", loudnessCommand},
+        {"rename", renameCommand}, {"loudness", loudnessCommand}, {"lookup", lookupCommand},
 };
 
 // The command line up to the command's name; the rest is the command's own.
@@ -45,13 +46,16 @@ int run(const QStringList &arguments, Console &console)
             "                                 rename every file from its fields\n"
             "  loudness [--album] FILE|FOLDER...\n"
             "                                 measure loudness and write ReplayGain tags\n"
+            "  lookup [--release MBID] FILE|FOLDER...\n"
+            "                                 look the album up on MusicBrainz and fill its "
+            "tags\n"
             "\n"
             "Run 'quillet COMMAND --help' for a command's options; 'man quillet' says more."));
     const QCommandLineOption help = commandline::helpOption();
     parser.addOption(help);
     const QCommandLineOption version = parser.addVersionOption();
     parser.addPositionalArgument(QStringLiteral("command"),
-                                 QStringLiteral("show, set, cover, rename or loudness."),
+                                 QStringLiteral("show, set, cover, rename, loudness or lookup."),
                                  QStringLiteral("COMMAND"));
     // Everything after the command's name is left to the command.
     parser.setOptionsAfterPositionalArgumentsMode(QCommandLineParser::ParseAsPositionalArguments);

@@ -10,6 +10,7 @@ HttpServer::HttpServer(QObject *parent)
 
 bool HttpServer::start()
 {
+    m_clock.start();
     return m_server.listen(QHostAddress::LocalHost);
 }
 
@@ -20,7 +21,12 @@ QUrl HttpServer::url(const QString &path) const
 
 void HttpServer::setBody(const QString &path, const QByteArray &body, Delivery delivery)
 {
-    m_answers.insert(path, {body, delivery});
+    m_answers.insert(path, {Reply {200, body, {}, delivery}});
+}
+
+void HttpServer::setReplies(const QString &path, const QList<Reply> &replies)
+{
+    m_answers.insert(path, replies);
 }
 
 void HttpServer::onNewConnection()
@@ -36,6 +42,8 @@ void HttpServer::onNewConnection()
             // "GET /path HTTP/1.1"
             const QList<QByteArray> words = request.left(request.indexOf("\r\n")).split(' ');
             const QString path = words.size() > 1 ? QString::fromLatin1(words.at(1)) : QString();
+            m_times.append(m_clock.elapsed());
+            m_lastHead = request.left(request.indexOf("\r\n\r\n"));
             answer(socket, path);
             ++m_requests[path];
             emit requestServed(path);
@@ -45,15 +53,26 @@ void HttpServer::onNewConnection()
 
 void HttpServer::answer(QTcpSocket *socket, const QString &path)
 {
-    const auto found = m_answers.constFind(path);
-    if (found == m_answers.cend()) {
+    auto found = m_answers.constFind(path);
+    if (found == m_answers.cend())
+        found = m_answers.constFind(path.left(path.indexOf(QLatin1Char('?'))));
+    if (found == m_answers.cend() || found->isEmpty()) {
         socket->write("HTTP/1.1 404 Not Found\r\nContent-Length: 0\r\nConnection: close\r\n\r\n");
         socket->disconnectFromHost();
         return;
     }
-    const QByteArray &body = found->body;
-    const QByteArray head = "HTTP/1.1 200 OK\r\nContent-Type: text/plain; charset=utf-8\r\n";
-    switch (found->delivery) {
+    const Reply &reply = found->at(qMin<qsizetype>(m_requests.value(path), found->size() - 1));
+    const QByteArray &body = reply.body;
+    QByteArray head = "HTTP/1.1 " + QByteArray::number(reply.status)
+            + (reply.status == 200 ? " OK" : " Status") + "\r\n";
+    bool typed = false;
+    for (const auto &[name, value] : reply.headers) {
+        head += name + ": " + value + "\r\n";
+        typed = typed || name.compare("Content-Type", Qt::CaseInsensitive) == 0;
+    }
+    if (!typed)
+        head += "Content-Type: text/plain; charset=utf-8\r\n";
+    switch (reply.delivery) {
     case Delivery::Whole:
         socket->write(head + "Content-Length: " + QByteArray::number(body.size())
                       + "\r\nConnection: close\r\n\r\n" + body);
