@@ -70,6 +70,8 @@ long peakMegabytes()
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
+    // Each step's line as soon as it is measured, should a later step be stopped.
+    std::setvbuf(stdout, nullptr, _IOLBF, 0);
     if (argc < 2) {
         std::fputs("usage: session_bench FOLDER\n", stderr);
         return 2;
