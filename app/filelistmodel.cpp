@@ -8,9 +8,37 @@
 
 namespace {
 
-// The fields in the order of their columns, as people read an album: title, artist, album,
-// year, track, genre, then the comment (indices into tagFields).
-constexpr std::array<std::size_t, tagFields.size()> columnFields = {0, 1, 2, 4, 5, 6, 3};
+// The form's fields (indices into tagFields) in the order of their columns in the field table,
+// as people read an album: title, artist, album, year, track, genre, then the comment.
+constexpr std::array<std::size_t, tagFields.size()> fieldsByColumn()
+{
+    std::array<std::size_t, tagFields.size()> order {};
+    for (std::size_t i = 0; i < order.size(); ++i)
+        order[i] = i;
+    for (std::size_t i = 1; i < order.size(); ++i) {
+        for (std::size_t j = i;
+             j > 0 && quillet::formField(order[j]).column < quillet::formField(order[j - 1]).column;
+             --j) {
+            const std::size_t moved = order[j];
+            order[j] = order[j - 1];
+            order[j - 1] = moved;
+        }
+    }
+    return order;
+}
+constexpr std::array<std::size_t, tagFields.size()> columnFields = fieldsByColumn();
+
+// The list shows the seven right after the file name, the cover after them: the table's column
+// numbers of the seven must be 1 to 7.
+constexpr bool columnsFollowTable()
+{
+    for (std::size_t i = 0; i < columnFields.size(); ++i) {
+        if (quillet::formField(columnFields[i]).column != int(i) + 1)
+            return false;
+    }
+    return true;
+}
+static_assert(columnsFollowTable(), "fieldtable.def: the form's seven must have columns 1 to 7");
 
 std::size_t fieldIndex(const TagField &field)
 {
