@@ -8,6 +8,7 @@
 #include "filewalk.h"
 #include "renameplan.h"
 #include "tagrecord.h"
+#include "widetext.h"
 
 #include <QCommandLineParser>
 #include <QHash>

@@ -10,6 +10,7 @@
 #include "namepattern.h"
 #include "tagrecord.h"
 #include "wholenumber.h"
+#include "widetext.h"
 
 #include <QCommandLineParser>
 

@@ -6,6 +6,7 @@
 #include "covertype.h"
 #include "filewalk.h"
 #include "tagrecord.h"
+#include "widetext.h"
 
 #include <QCommandLineParser>
 #include <QJsonDocument>

@@ -50,11 +50,13 @@ set(CPACK_DEBIAN_TAGDESK_PACKAGE_NAME tagdesk)
 set(CPACK_DEBIAN_TAGDESK_PACKAGE_SECTION sound)
 set(CPACK_DEBIAN_TAGDESK_DESCRIPTION [[
 editor for the tags and cover pictures of audio files
-TagDesk shows the seven common tags of one audio file at a time (title,
-artist, album, year, comment, track number and genre), its cover picture and
-a report of all its tag and audio properties, and saves changes back into
-the file. It reads MP3, FLAC, Ogg, Opus, MP4, WMA, WAV, AIFF, APE and more
-through TagLib.
+TagDesk edits the tags of audio files, one file or a whole album at a time:
+a folder opens as a list, and the form edits the title, artist, album, year,
+comment, track number, genre and cover picture of every selected file at
+once, with a report of all of a file's tag and audio properties. It numbers
+tracks, renames files from their tags and fills tags from file names, and
+saves only what changed. It reads MP3, FLAC, Ogg, Opus, MP4, WMA, WAV, AIFF,
+APE and more through TagLib.
 .
 The package also holds the command quillet, which shows and changes the tags
 of many files at once through the same library, and measures their loudness

@@ -1,6 +1,6 @@
 #include "failurereason.h"
 
-#include "quillet.h"
+#include "quilletc.h"
 
 #include <cerrno>
 #include <cstring>

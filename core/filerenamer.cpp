@@ -1,7 +1,7 @@
 #include "filerenamer.h"
 
 #include "failurereason.h"
-#include "quillet.h"
+#include "quilletc.h"
 #include "saveguard.h"
 #include "tagrecord.h"
 #include "widetext.h"
@@ -76,11 +76,10 @@ int moveNoReplace(const QByteArray &from, const QByteArray &to)
 // .mp3). Read before the guard is taken: a read waits for the lock the guard holds.
 int readsAsAudio(const QString &path)
 {
-    tagstruct tag;
-    readTag(toWide(path), &tag);
-    const int error = errno;
-    delete[] tag.picture;
-    return error;
+    int error = 0;
+    quillet_tag *const tag = quillet_read(nativeName(path).constData(), &error);
+    quillet_tag_free(tag);
+    return tag ? 0 : error;
 }
 
 // The inode of the file at path while it holds audio (TagRecord::audioReport); 0 otherwise.

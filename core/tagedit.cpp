@@ -9,17 +9,17 @@ void TagEdit::setText(const TagField &field, const QString &text)
 
 int TagEdit::save(const QString &path, QString *reason) const
 {
-    // The fields nobody edited are then what the file holds: the save leaves them alone.
-    TagRecord record;
-    QString unread;
-    if (!record.read(path, &unread)) {
-        if (reason)
-            *reason = unread + QStringLiteral("; the file is unchanged");
-        return -1;
-    }
+    // Only what was edited goes into the change set: every other item stays as the file holds
+    // it at the moment of the save, whoever changed it after the file was read.
+    TagChanges changes;
     for (std::size_t i = 0; i < tagFields.size(); ++i) {
         if (m_texts[i])
-            record.setText(tagFields[i], *m_texts[i]);
+            changes.setText(tagFields[i], *m_texts[i]);
     }
-    return record.save(path, m_cover, reason);
+    if (!m_cover.isEmpty()) {
+        TagPicture front;
+        front.data = m_cover;
+        changes.putPicture(front);
+    }
+    return changes.save(path, reason);
 }

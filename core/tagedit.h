@@ -22,8 +22,8 @@ public:
     void setCover(const QByteArray &bytes) { m_cover = bytes; }
     QByteArray cover() const { return m_cover; }
 
-    // Reads the file and saves it with the edits laid over what it holds. Returns as
-    // TagRecord::save: 0 when saved; otherwise the file is as it was, and reason says why.
+    // Saves the edits as a change set, and nothing else. Returns as TagChanges::save: 0 when
+    // saved; otherwise the file is as it was, and reason says why.
     int save(const QString &path, QString *reason = nullptr) const;
 
 private:
