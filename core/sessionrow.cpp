@@ -1,19 +1,8 @@
 #include "sessionrow.h"
 
-#include "tagedit.h"
 #include "tagrecord.h"
 
 #include <QHash>
-
-namespace {
-
-QString keyOf(std::size_t form)
-{
-    const std::string_view key = quillet::formField(form).key;
-    return QString::fromLatin1(key.data(), qsizetype(key.size()));
-}
-
-} // namespace
 
 quint64 sessionCoverId(const QByteArray &bytes)
 {
@@ -29,12 +18,9 @@ SessionRead SessionRead::of(const QString &path)
     TagRecord record;
     if (!record.read(path, &read.problem))
         return read;
-    for (std::size_t i = 0; i < tagFields.size(); ++i) {
-        const QString text = record.text(tagFields[i]);
-        // A number the file does not have reads as 0.
-        if (text.isEmpty() || (tagFields[i].isNumber && text == QLatin1String("0")))
-            continue;
-        read.values.append({keyOf(i), {text}});
+    for (const TagProperty &property : record.properties()) {
+        if (!property.values.isEmpty())
+            read.values.append({property.key.toUpper(), property.values});
     }
     read.audio = record.audioReport();
     const QByteArrayView cover = record.coverView();
@@ -46,15 +32,17 @@ SessionRead SessionRead::of(const QString &path)
 int saveSessionFile(const QString &path, const QList<SessionValue> &changes,
                     const QByteArray &cover, QString *reason)
 {
-    TagEdit edit;
-    for (const SessionValue &change : changes) {
-        for (std::size_t i = 0; i < tagFields.size(); ++i) {
-            if (keyOf(i) == change.key)
-                edit.setText(tagFields[i], change.values.join(QLatin1String("; ")));
-        }
+    TagChanges save;
+    for (const SessionValue &change : changes)
+        save.set(change.key, change.values);
+    if (!cover.isEmpty()) {
+        // The file's front covers give way to the one chosen.
+        save.removePictures(int(TagPictureType::FrontCover));
+        TagPicture picture;
+        picture.data = cover;
+        save.putPicture(picture);
     }
-    edit.setCover(cover);
-    return edit.save(path, reason);
+    return save.save(path, reason);
 }
 
 void readSessionDetails(const QString &path, QString *report, QByteArray *cover)
