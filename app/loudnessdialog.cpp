@@ -19,12 +19,15 @@ LoudnessDialog::LoudnessDialog(QWidget *parent)
     connect(m_job, &LoudnessJob::finished, this,
             [this](const LoudnessValues &values, const QStringList &failures) {
                 hide();
-                emit computed(values, failures);
+                // cancel() called as a slot stops no job: its results are dropped here instead.
+                if (!wasCanceled())
+                    emit computed(values, failures);
             });
     connect(m_job, &LoudnessJob::cancelled, this, &QWidget::hide);
 }
 
 void LoudnessDialog::start(const QStringList &paths, bool album)
 {
+    reset(); // a run cancelled before is over
     m_job->start(paths, album);
 }
