@@ -533,9 +533,10 @@ void TestCli::loudness()
     const ProgramRun run = quillet(QStringList {QStringLiteral("loudness")} + options
                                    + QStringList {dir->path()});
     QVERIFY(run.exited);
-    QCOMPARE(run.exitCode, error.isEmpty() ? 0 : 1);
+    // The message first: it says why when the status is not the one expected.
     QCOMPARE(QString::fromUtf8(run.err),
              QString(error).replace("DIR", dir->path()).replace("b.wav", b));
+    QCOMPARE(run.exitCode, error.isEmpty() ? 0 : 1);
     QStringList lines = QString::fromUtf8(run.out).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
     QStringList expected;
     if (error.isEmpty() || cut)
