@@ -2,6 +2,9 @@
 
 #include "latin1stringhandler.h"
 
+#include <taglib/id3v2frame.h>
+#include <taglib/taglib.h>
+#include <taglib/textidentificationframe.h>
 #include <taglib/tfile.h>
 #include <taglib/tstringlist.h>
 
@@ -114,11 +117,34 @@ void prepareVersion() { }
 
 #endif
 
+namespace {
+
+// The tables are protected members of Frame: reached from a class of its own, never made.
+struct FrameTables : TagLib::ID3v2::Frame
+{
+    static void fill()
+    {
+        keyToFrameID("TITLE");
+        frameIDToKey("TIT2");
+#if TAGLIB_MAJOR_VERSION < 2
+        txxxToKey("TITLE");
+        keyToTXXX("TITLE");
+        TagLib::ID3v2::TextIdentificationFrame::involvedPeopleMap();
+#endif
+    }
+};
+
+} // namespace
+
 void prepareTagLib()
 {
     static const bool prepared = [] {
         installLatin1StringHandler();
         prepareVersion();
+        // TagLib 1 fills ID3v2's tables of keys and frame names on first use, unguarded: two
+        // saves at once (quillet --jobs 2) could both fill one and lose a node. Filled here,
+        // once, before any thread needs them.
+        FrameTables::fill();
         return true;
     }();
     (void)prepared;
