@@ -300,6 +300,7 @@ void TagSession::open(const QList<SessionFile> &files)
 {
     clear();
     m_readFiles = files;
+    m_readPending = true;
     QStringList paths;
     paths.reserve(files.size());
     for (const SessionFile &file : files)
@@ -316,6 +317,7 @@ void TagSession::clear()
     m_saveQueued.clear();
     m_saveJobs.clear();
     m_readFiles.clear();
+    m_readPending = false;
     m_appended = 0;
     m_undo->clear();
     beginResetModel();
@@ -343,18 +345,7 @@ void TagSession::appendRead(int, int)
     // Rows come in the files' order: a file still being read holds back those after it.
     beginInsertRows(QModelIndex(), rowCount(), rowCount() + (end - m_appended) - 1);
     for (int i = m_appended; i < end; ++i) {
-        const SessionRead read = future.resultAt(i);
-        SessionRow row;
-        row.id = m_nextId++;
-        row.path = m_readFiles.at(i).path;
-        row.root = m_readFiles.at(i).root;
-        row.problem = read.problem;
-        row.audio = read.audio;
-        row.coverId = read.coverId;
-        for (const SessionValue &value : read.values) {
-            row.read.insert(value.key, value.values);
-            row.order.append(value.key);
-        }
+        SessionRow row = readRow(m_readFiles.at(i), future.resultAt(i));
         m_index.insert(row.id, int(m_rows.size()));
         m_rows.push_back(std::move(row));
     }
@@ -363,8 +354,43 @@ void TagSession::appendRead(int, int)
     emit readProgress(m_appended, m_readFiles.size());
 }
 
+SessionRow TagSession::readRow(const SessionFile &file, const SessionRead &read)
+{
+    SessionRow row;
+    row.id = m_nextId++;
+    row.path = file.path;
+    row.root = file.root;
+    row.problem = read.problem;
+    row.audio = read.audio;
+    row.coverId = read.coverId;
+    for (const SessionValue &value : read.values) {
+        row.read.insert(value.key, value.values);
+        row.order.append(value.key);
+    }
+    return row;
+}
+
+void TagSession::openNow(const QList<SessionFile> &files)
+{
+    clear();
+    if (files.isEmpty())
+        return;
+    beginInsertRows(QModelIndex(), 0, int(files.size()) - 1);
+    for (const SessionFile &file : files) {
+        SessionRow row = readRow(file, SessionRead::of(file.path));
+        m_index.insert(row.id, int(m_rows.size()));
+        m_rows.push_back(std::move(row));
+    }
+    endInsertRows();
+    emit readProgress(files.size(), files.size());
+    emit readFinished();
+}
+
 void TagSession::readingDone()
 {
+    // Not for a reading dropped: its end may come after the session was emptied.
+    if (!std::exchange(m_readPending, false))
+        return;
     appendRead(0, 0);
     emit readFinished();
 }
@@ -547,6 +573,18 @@ void TagSession::applyCovers(const QList<QPair<RowId, QByteArray>> &covers, cons
     }
     if (!changes.isEmpty())
         m_undo->push(new SessionCommand(this, {}, std::move(changes), undoText, -1));
+}
+
+void TagSession::dropCover(const QList<RowId> &ids)
+{
+    QList<CoverChange> changes;
+    for (const RowId id : ids) {
+        const SessionRow *found = row(id);
+        if (found && !found->newCover.isEmpty())
+            changes.append({id, found->newCover, {}});
+    }
+    if (!changes.isEmpty())
+        m_undo->push(new SessionCommand(this, {}, std::move(changes), tr("Drop cover"), -1));
 }
 
 void TagSession::numberTracks(const QList<RowId> &ids)
@@ -735,16 +773,7 @@ void TagSession::save(const QList<RowId> &ids)
         m_saveQueued.append(ids);
         return;
     }
-    m_saveJobs.clear();
-    for (const RowId id : ids) {
-        const SessionRow *found = row(id);
-        if (!found || !found->modified)
-            continue;
-        SaveJob job {id, found->path, {}, found->newCover};
-        for (auto edit = found->edits.cbegin(); edit != found->edits.cend(); ++edit)
-            job.changes.append({edit.key(), edit.value()});
-        m_saveJobs.append(job);
-    }
+    m_saveJobs = saveJobs(ids);
     if (m_saveJobs.isEmpty()) {
         const int failed = m_saveFailed;
         m_saveFailed = 0;
@@ -752,13 +781,51 @@ void TagSession::save(const QList<RowId> &ids)
         emit saveFinished(failed);
         return;
     }
-    m_saving.setFuture(QtConcurrent::mapped(&m_pool, m_saveJobs, [](const SaveJob &job) {
-        SaveResult result {job.id, 0, {}, {}};
-        result.error = saveSessionFile(job.path, job.changes, job.cover, &result.reason);
-        if (result.error == 0)
-            result.read = SessionRead::of(job.path);
-        return result;
-    }));
+    m_saving.setFuture(QtConcurrent::mapped(&m_pool, m_saveJobs, &TagSession::runSave));
+}
+
+QList<TagSession::SaveJob> TagSession::saveJobs(const QList<RowId> &ids) const
+{
+    QList<SaveJob> jobs;
+    for (const RowId id : ids) {
+        const SessionRow *found = row(id);
+        if (!found || !found->modified)
+            continue;
+        SaveJob job {id, found->path, {}, found->newCover};
+        for (auto edit = found->edits.cbegin(); edit != found->edits.cend(); ++edit)
+            job.changes.append({edit.key(), edit.value()});
+        jobs.append(job);
+    }
+    return jobs;
+}
+
+TagSession::SaveResult TagSession::runSave(const SaveJob &job)
+{
+    SaveResult result {job.id, 0, {}, {}};
+    result.error = saveSessionFile(job.path, job.changes, job.cover, &result.reason);
+    if (result.error == 0)
+        result.read = SessionRead::of(job.path);
+    return result;
+}
+
+int TagSession::saveNow(const QList<RowId> &ids, QString *reason)
+{
+    int error = 0;
+    int failed = 0;
+    QList<RowId> changed;
+    for (const SaveJob &job : saveJobs(ids)) {
+        const SaveResult result = runSave(job);
+        if (result.error != 0 && failed++ == 0) {
+            error = result.error;
+            if (reason)
+                *reason = result.reason;
+        }
+        applySaved(job, result);
+        changed.append(job.id);
+    }
+    rowsChanged(changed);
+    emit saveFinished(failed);
+    return error;
 }
 
 void TagSession::savedAt(int begin, int end)
@@ -768,45 +835,51 @@ void TagSession::savedAt(int begin, int end)
         const SaveResult result = m_saving.resultAt(i);
         const SaveJob &job = m_saveJobs.at(i);
         ++m_savedCount;
-        SessionRow *found = mutableRow(result.id);
         if (result.error != 0)
             ++m_saveFailed;
-        if (!found)
-            continue;
-        changed.append(result.id);
-        if (result.error != 0) {
-            found->problem = result.reason;
-            continue;
-        }
-        // What the file holds now is what the row was read as; a change typed while the save
-        // ran stays a change.
-        found->problem = result.read.problem;
-        found->audio = result.read.audio;
-        found->coverId = result.read.coverId;
-        found->read.clear();
-        for (const SessionValue &value : result.read.values) {
-            found->read.insert(value.key, value.values);
-            if (!found->order.contains(value.key))
-                found->order.append(value.key);
-        }
-        for (const SessionValue &saved : job.changes) {
-            if (found->edits.value(saved.key) == saved.values)
-                found->edits.remove(saved.key);
-        }
-        for (auto edit = found->edits.begin(); edit != found->edits.end();) {
-            if (edit.value() == found->read.value(edit.key()))
-                edit = found->edits.erase(edit);
-            else
-                ++edit;
-        }
-        if (!job.cover.isEmpty() && found->newCover == job.cover) {
-            found->newCover.clear();
-            found->newCoverId = 0;
-        }
-        refreshModified(*found);
+        if (contains(result.id))
+            changed.append(result.id);
+        applySaved(job, result);
     }
     rowsChanged(changed);
     emit saveProgress(m_savedCount, m_savedCount + (m_saveJobs.size() - end));
+}
+
+void TagSession::applySaved(const SaveJob &job, const SaveResult &result)
+{
+    SessionRow *found = mutableRow(result.id);
+    if (!found)
+        return;
+    if (result.error != 0) {
+        found->problem = result.reason;
+        return;
+    }
+    // What the file holds now is what the row was read as; a change typed while the save ran
+    // stays a change.
+    found->problem = result.read.problem;
+    found->audio = result.read.audio;
+    found->coverId = result.read.coverId;
+    found->read.clear();
+    for (const SessionValue &value : result.read.values) {
+        found->read.insert(value.key, value.values);
+        if (!found->order.contains(value.key))
+            found->order.append(value.key);
+    }
+    for (const SessionValue &saved : job.changes) {
+        if (found->edits.value(saved.key) == saved.values)
+            found->edits.remove(saved.key);
+    }
+    for (auto edit = found->edits.begin(); edit != found->edits.end();) {
+        if (edit.value() == found->read.value(edit.key()))
+            edit = found->edits.erase(edit);
+        else
+            ++edit;
+    }
+    if (!job.cover.isEmpty() && found->newCover == job.cover) {
+        found->newCover.clear();
+        found->newCoverId = 0;
+    }
+    refreshModified(*found);
 }
 
 void TagSession::savingDone()

@@ -65,7 +65,11 @@ public:
     void open(const QList<SessionFile> &files);
     // Empties the session; reading and saving still running are dropped.
     void clear();
-    bool isReading() const { return m_reading.isRunning(); }
+    // Reads the files at once on the calling thread, as open() does in the background: one file
+    // that the form shows as soon as it is opened.
+    void openNow(const QList<SessionFile> &files);
+    // Until readFinished(), the rows read all in.
+    bool isReading() const { return m_readPending; }
     bool isSaving() const { return m_saving.isRunning(); }
     // Files to read, of those opened; rows read so far.
     qsizetype readTotal() const { return m_readFiles.size(); }
@@ -106,6 +110,8 @@ public:
     void applyValues(const QList<QPair<RowId, QList<SessionValue>>> &values,
                      const QString &undoText);
     void applyCovers(const QList<QPair<RowId, QByteArray>> &covers, const QString &undoText);
+    // The cover chosen for each row is dropped, the file's own to stay.
+    void dropCover(const QList<RowId> &ids);
     // Tracks "n/N" in the order given; with discs, each disc from 1.
     void numberTracks(const QList<RowId> &ids);
     // The fields the pattern reads from each file's name; rows whose name does not match are
@@ -121,6 +127,10 @@ public:
     // went. A save still running takes the new rows after it.
     void save(const QList<RowId> &ids);
     void saveModified() { save(modifiedIds()); }
+    // Saves at once on the calling thread, as save() does, saveFinished() included; for one
+    // file, whose status the form tells when the save returns. Returns the first failure's
+    // error, 0 when each file was saved, with its reason.
+    int saveNow(const QList<RowId> &ids, QString *reason = nullptr);
 
     // The report and the front cover of the row's file, read in the background; detailsRead()
     // brings them, the newest request only.
@@ -169,8 +179,14 @@ private:
     void rebuildIndex();
     QString fileNameText(const SessionRow &row) const;
     void appendRead(int begin, int end);
+    SessionRow readRow(const SessionFile &file, const SessionRead &read);
     void readingDone();
     void savedAt(int begin, int end);
+    struct SaveJob;
+    struct SaveResult;
+    QList<SaveJob> saveJobs(const QList<RowId> &ids) const;
+    static SaveResult runSave(const SaveJob &job);
+    void applySaved(const SaveJob &job, const SaveResult &result);
     void savingDone();
 
     std::vector<SessionRow> m_rows;
@@ -184,6 +200,7 @@ private:
     QList<SessionFile> m_readFiles;
     QFutureWatcher<SessionRead> m_reading;
     int m_appended = 0; // the files read that are rows
+    bool m_readPending = false;
 
     struct SaveJob
     {
