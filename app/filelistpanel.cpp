@@ -109,6 +109,7 @@ void FileListPanel::createHeader()
     }
     connect(header, &QWidget::customContextMenuRequested, this, &FileListPanel::showColumnMenu);
     restoreHeader();
+    checkShownColumns();
     connect(header, &QHeaderView::sectionMoved, this, &FileListPanel::saveHeader);
     connect(header, &QHeaderView::sectionResized, this, &FileListPanel::saveHeader);
     connect(header, &QHeaderView::sortIndicatorChanged, this, &FileListPanel::saveHeader);
@@ -141,11 +142,16 @@ void FileListPanel::saveHeader()
     settings.setValue(headerSetting, m_view->horizontalHeader()->saveState());
 }
 
-void FileListPanel::showColumnMenu(const QPoint &pos)
+void FileListPanel::checkShownColumns()
 {
     const QStringList shown = m_session->columnKeys();
     for (QAction *action : m_columnMenu->actions())
         action->setChecked(shown.contains(action->data().toString()));
+}
+
+void FileListPanel::showColumnMenu(const QPoint &pos)
+{
+    checkShownColumns();
     m_columnMenu->popup(m_view->horizontalHeader()->mapToGlobal(pos));
 }
 
@@ -173,6 +179,7 @@ void FileListPanel::showColumn(const QString &key, bool shown)
             header->resizeSection(column, *width);
     }
     m_restoring = false;
+    checkShownColumns();
     saveHeader();
 }
 

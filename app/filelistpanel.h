@@ -83,6 +83,7 @@ private:
     void createSessionReports();
     void showContextMenu(const QPoint &pos);
     void showColumnMenu(const QPoint &pos);
+    void checkShownColumns();
     void restoreHeader();
     void saveHeader();
     QList<RowId> idsToName() const;

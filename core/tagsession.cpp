@@ -312,6 +312,8 @@ void TagSession::clear()
 {
     m_reading.cancel();
     m_reading.setFuture(QFuture<SessionRead>());
+    if (m_saveStop)
+        *m_saveStop = true;
     m_saving.cancel();
     m_saving.setFuture(QFuture<SaveResult>());
     m_saveQueued.clear();
@@ -330,7 +332,9 @@ void TagSession::clear()
 void TagSession::cancel()
 {
     m_reading.cancel();
-    m_saving.cancel();
+    // Not the future's cancel, which would drop the results of files saved meanwhile.
+    if (m_saveStop)
+        *m_saveStop = true;
     m_saveQueued.clear();
 }
 
@@ -774,6 +778,9 @@ void TagSession::save(const QList<RowId> &ids)
         return;
     }
     m_saveJobs = saveJobs(ids);
+    m_saveStop = std::make_shared<std::atomic<bool>>(false);
+    for (SaveJob &job : m_saveJobs)
+        job.stop = m_saveStop;
     if (m_saveJobs.isEmpty()) {
         const int failed = m_saveFailed;
         m_saveFailed = 0;
@@ -791,7 +798,7 @@ QList<TagSession::SaveJob> TagSession::saveJobs(const QList<RowId> &ids) const
         const SessionRow *found = row(id);
         if (!found || !found->modified)
             continue;
-        SaveJob job {id, found->path, {}, found->newCover};
+        SaveJob job {id, found->path, {}, found->newCover, {}};
         for (auto edit = found->edits.cbegin(); edit != found->edits.cend(); ++edit)
             job.changes.append({edit.key(), edit.value()});
         jobs.append(job);
@@ -802,6 +809,10 @@ QList<TagSession::SaveJob> TagSession::saveJobs(const QList<RowId> &ids) const
 TagSession::SaveResult TagSession::runSave(const SaveJob &job)
 {
     SaveResult result {job.id, 0, {}, {}};
+    if (job.stop && *job.stop) {
+        result.skipped = true;
+        return result;
+    }
     result.error = saveSessionFile(job.path, job.changes, job.cover, &result.reason);
     if (result.error == 0)
         result.read = SessionRead::of(job.path);
@@ -834,6 +845,8 @@ void TagSession::savedAt(int begin, int end)
     for (int i = begin; i < end; ++i) {
         const SaveResult result = m_saving.resultAt(i);
         const SaveJob &job = m_saveJobs.at(i);
+        if (result.skipped)
+            continue;
         ++m_savedCount;
         if (result.error != 0)
             ++m_saveFailed;

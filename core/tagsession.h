@@ -17,6 +17,8 @@
 #include <QStringList>
 #include <QThreadPool>
 
+#include <atomic>
+#include <memory>
 #include <vector>
 
 class QUndoStack;
@@ -208,6 +210,8 @@ private:
         QString path;
         QList<SessionValue> changes;
         QByteArray cover;
+        // Set by cancel(): the files not begun yet are left alone, and say so.
+        std::shared_ptr<std::atomic<bool>> stop;
     };
     struct SaveResult
     {
@@ -215,10 +219,12 @@ private:
         int error = 0;
         QString reason;
         SessionRead read; // what the file holds after the save
+        bool skipped = false; // cancelled before it began
     };
     QList<SaveJob> m_saveJobs;
     QList<RowId> m_saveQueued;
     QFutureWatcher<SaveResult> m_saving;
+    std::shared_ptr<std::atomic<bool>> m_saveStop;
     int m_saveFailed = 0;
     int m_lastRenamed = 0;
     int m_savedCount = 0;

@@ -8,13 +8,17 @@
 #include "textfinder.h"
 #include "userinput.h"
 
+#include <QAbstractItemModelTester>
 #include <QDialogButtonBox>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
+#include <QSortFilterProxyModel>
 #include <QSqlDatabase>
 #include <QTableView>
+#include <QUndoStack>
 #include <QtTest>
 
 #include <memory>
@@ -39,6 +43,7 @@ class TestFileList : public QObject
     Q_OBJECT
 
 private slots:
+    void initTestCase();
     void init();
     void cleanup();
     void formEditsSelection_data();
@@ -64,6 +69,9 @@ private slots:
     void numberTracksInOrderShown_data();
     void numberTracksInOrderShown();
     void readAbandonedForNewOpen();
+    void undoAndRedoOverSave_data();
+    void undoAndRedoOverSave();
+    void columnsChosenAndRemembered();
 
 private:
     // Copies of tone.mp3 in a folder of their own, titled "Song 1", "Song 2"... on one album.
@@ -97,6 +105,7 @@ private:
                 QString::fromLatin1(field.key.data(), qsizetype(field.key.size())));
     }
 
+    QTemporaryDir settings;
     std::unique_ptr<ProfileFixture> profile;
     std::unique_ptr<QTemporaryDir> files;
     std::unique_ptr<MainWindow> window;
@@ -104,8 +113,15 @@ private:
     FileListPanel *list = nullptr;
 };
 
+void TestFileList::initTestCase()
+{
+    // The columns and the window's layout are remembered here, not in the user's settings.
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settings.path());
+}
+
 void TestFileList::init()
 {
+    QSettings().clear();
     profile = std::make_unique<ProfileFixture>();
     QVERIFY(profile->writeTestProduct(QStringLiteral("http://127.0.0.1:1/version.xml")));
     files = std::make_unique<QTemporaryDir>();
@@ -545,6 +561,80 @@ void TestFileList::readAbandonedForNewOpen()
     QCOMPARE(list->model()->rowCount(), 2);
     QCOMPARE(path(0), paths[0]);
     QCOMPARE(path(1), paths[1]);
+}
+
+void TestFileList::undoAndRedoOverSave_data()
+{
+    QTest::addColumn<int>("count"); // one file opens in the form alone
+    QTest::newRow("one file") << 1;
+    QTest::newRow("a list") << 3;
+}
+
+void TestFileList::undoAndRedoOverSave()
+{
+    QFETCH(int, count);
+    const QStringList paths = album(count);
+    QVERIFY(editor->openFiles(paths));
+    QTRY_VERIFY(!list->isBusy());
+    QAbstractItemModelTester tester(list->proxy(),
+                                    QAbstractItemModelTester::FailureReportingMode::QtTest);
+    list->view()->sortByColumn(columnOf(tagFields[0]), Qt::DescendingOrder);
+    selectAll();
+    type("genre", "Jazz"); // the titles differ: each file keeps its own
+    saveAndWait();
+    const auto genres = [&paths] {
+        QStringList all;
+        for (const QString &path : paths)
+            all << tagText(path, &TagLib::Tag::genre);
+        return all;
+    };
+    QCOMPARE(genres(), QStringList(count, "Jazz"));
+    auto *genre = editor->findChild<QLineEdit *>("lineEdit_genre");
+    // Undo after the save: the values from before it, as changes not saved.
+    QTest::keyClick(genre, Qt::Key_Z, Qt::ControlModifier);
+    QTRY_COMPARE(genre->text(), QString());
+    QVERIFY(window->isWindowModified());
+    QCOMPARE(genres(), QStringList(count, "Jazz"));
+    saveAndWait();
+    QCOMPARE(genres(), QStringList(count, ""));
+    QTest::keyClick(genre, Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+    QTRY_COMPARE(genre->text(), QStringLiteral("Jazz"));
+    saveAndWait();
+    QCOMPARE(genres(), QStringList(count, "Jazz"));
+    for (int i = 0; i < count; ++i)
+        QCOMPARE(tagText(paths[i], &TagLib::Tag::title), QString("Song %1").arg(i + 1));
+    if (count > 1) {
+        list->view()->setFocus();
+        QTest::keyClick(list->view(), Qt::Key_Delete);
+        QCOMPARE(list->model()->rowCount(), 0);
+    }
+}
+
+void TestFileList::columnsChosenAndRemembered()
+{
+    openAll(album(2), 2);
+    QCOMPARE(list->model()->columnOf("COMPOSER"), -1);
+    const QList<QAction *> entries = list->columnMenu()->actions();
+    const auto entry = [&entries](const char *key) {
+        return *std::find_if(entries.begin(), entries.end(),
+                             [key](QAction *action) { return action->data() == key; });
+    };
+    entry("COMPOSER")->trigger();
+    entry("GENRE")->trigger(); // shown at first: now hidden
+    const int composer = list->model()->columnOf("COMPOSER");
+    QVERIFY(composer > 0 && list->model()->columnOf("GENRE") == -1);
+    QHeaderView *header = list->view()->horizontalHeader();
+    header->moveSection(header->visualIndex(composer), 1);
+    header->resizeSection(composer, 123);
+
+    window.reset();
+    window = std::make_unique<MainWindow>(nullptr, QUrl("http://127.0.0.1:1/e/get-ad.php"));
+    list = qobject_cast<TextFinder *>(window->centralWidget())->fileListPanel();
+    header = list->view()->horizontalHeader();
+    QCOMPARE(list->model()->columnOf("COMPOSER"), composer);
+    QCOMPARE(list->model()->columnOf("GENRE"), -1);
+    QCOMPARE(header->visualIndex(composer), 1);
+    QCOMPARE(header->sectionSize(composer), 123);
 }
 
 QTEST_MAIN(TestFileList)
