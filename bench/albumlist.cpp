@@ -4,10 +4,9 @@
 // (read first, untimed) and read them back. Both print the longest gap between two ticks of a
 // 10 ms timer on the GUI thread meanwhile, and the process's peak resident memory.
 // bench/album.sh makes the files and runs it against the quillet command.
-#include "fileentry.h"
-#include "filelistmodel.h"
 #include "filelistpanel.h"
 #include "mainwindow.h"
+#include "tagsession.h"
 #include "textfinder.h"
 
 #include <QApplication>
@@ -100,7 +99,7 @@ int main(int argc, char **argv)
     settle();
     auto *editor = qobject_cast<TextFinder *>(window.centralWidget());
     FileListPanel *list = editor->fileListPanel();
-    FileListModel *model = list->model();
+    TagSession *model = list->model();
     GapMeter gaps;
     QElapsedTimer clock;
     qint64 first = -1;
@@ -125,17 +124,17 @@ int main(int argc, char **argv)
     waitForList(list);
     settle();
     const int count = std::min(args.at(3).toInt(), model->rowCount());
-    QList<int> rows;
+    QList<RowId> rows;
     for (int row = 0; row < count; ++row)
-        rows << row;
-    const TagField &albumField = tagFields[2];
-    model->setText(rows, albumField, args.at(4));
+        rows << model->idAt(row);
+    const QString albumKey = QStringLiteral("ALBUM");
+    model->setText(rows, albumKey, args.at(4));
     gaps.start();
     clock.start();
-    list->save(model->modifiedRows());
+    list->save(model->modifiedIds());
     waitForList(list);
     const qint64 saved = clock.elapsed();
-    const bool allSaved = !model->anyModified() && model->text(0, albumField) == args.at(4);
+    const bool allSaved = !model->anyModified() && model->text(model->idAt(0), albumKey) == args.at(4);
     std::printf("saved %d all_ms %lld max_gap_ms %lld gap_end_ms %lld ok %d peak_rss_mb %ld\n",
                 count, saved, gaps.longest, gaps.longestEnd, allSaved ? 1 : 0, peakMegabytes());
     return allSaved ? 0 : 1;
