@@ -134,7 +134,8 @@ int main(int argc, char **argv)
     list->save(model->modifiedIds());
     waitForList(list);
     const qint64 saved = clock.elapsed();
-    const bool allSaved = !model->anyModified() && model->text(model->idAt(0), albumKey) == args.at(4);
+    const bool allSaved
+            = !model->anyModified() && model->text(model->idAt(0), albumKey) == args.at(4);
     std::printf("saved %d all_ms %lld max_gap_ms %lld gap_end_ms %lld ok %d peak_rss_mb %ld\n",
                 count, saved, gaps.longest, gaps.longestEnd, allSaved ? 1 : 0, peakMegabytes());
     return allSaved ? 0 : 1;

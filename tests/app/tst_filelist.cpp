@@ -72,6 +72,7 @@ private slots:
     void undoAndRedoOverSave_data();
     void undoAndRedoOverSave();
     void columnsChosenAndRemembered();
+    void openAfterTheSaveEnds();
 
 private:
     // Copies of tone.mp3 in a folder of their own, titled "Song 1", "Song 2"... on one album.
@@ -635,6 +636,24 @@ void TestFileList::columnsChosenAndRemembered()
     QCOMPARE(list->model()->columnOf("GENRE"), -1);
     QCOMPARE(header->visualIndex(composer), 1);
     QCOMPARE(header->sectionSize(composer), 123);
+}
+
+void TestFileList::openAfterTheSaveEnds()
+{
+    const QStringList paths = album(2);
+    const QString single = copyFixture(*files, "tone.mp3", "single.mp3");
+    openAll(paths, 2);
+    selectAll();
+    type("genre", "Jazz");
+    QString question;
+    const std::unique_ptr<QTimer> answering = answerMessageBox(QMessageBox::Save, &question);
+    // Returns at once; the file opens once the list's files are saved.
+    QVERIFY(editor->openFiles({single}));
+    QCOMPARE(list->model()->rowCount(), 2);
+    QTRY_VERIFY(!list->isVisible());
+    QCOMPARE(editor->findChild<QLabel *>("fileLabel")->text(), single);
+    for (const QString &path : paths)
+        QCOMPARE(tagText(path, &TagLib::Tag::genre), QStringLiteral("Jazz"));
 }
 
 QTEST_MAIN(TestFileList)
