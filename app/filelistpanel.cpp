@@ -68,6 +68,9 @@ void FileListPanel::createView()
 {
     m_proxy->setSourceModel(m_session);
     m_proxy->setSortRole(TagSession::SortRole);
+    // Rows stay where they are while typed into, as in a spreadsheet, and every change to
+    // thousands of rows does not sort them all again; a click on a header sorts.
+    m_proxy->setDynamicSortFilter(false);
     m_view->setObjectName(QStringLiteral("fileTable"));
     m_view->setModel(m_proxy);
     m_view->setSelectionBehavior(QAbstractItemView::SelectRows);
@@ -233,13 +236,19 @@ QSize FileListPanel::sizeHint() const
 
 QList<RowId> FileListPanel::selectedIds() const
 {
-    QModelIndexList picked = m_view->selectionModel()->selectedRows();
-    std::sort(picked.begin(), picked.end(),
-              [](const QModelIndex &a, const QModelIndex &b) { return a.row() < b.row(); });
+    // By the selection's ranges: asking for each selected row's index would go over each
+    // column of thousands of rows.
+    QList<int> shown;
+    for (const QItemSelectionRange &range : m_view->selectionModel()->selection()) {
+        for (int row = range.top(); row <= range.bottom(); ++row)
+            shown.append(row);
+    }
+    std::sort(shown.begin(), shown.end());
+    shown.erase(std::unique(shown.begin(), shown.end()), shown.end());
     QList<RowId> ids;
-    ids.reserve(picked.size());
-    for (const QModelIndex &index : std::as_const(picked))
-        ids.append(m_session->idAt(m_proxy->mapToSource(index).row()));
+    ids.reserve(shown.size());
+    for (const int row : std::as_const(shown))
+        ids.append(m_session->idAt(m_proxy->mapToSource(m_proxy->index(row, 0)).row()));
     return ids;
 }
 

@@ -66,9 +66,16 @@ QString shortNumber(const QString &text)
     return number.size() > 4 ? number.left(4) : number;
 }
 
-QString keyOf(const TagField &tagField)
+const QString &keyOf(const TagField &tagField)
 {
-    return QString::fromLatin1(tagField.key.data(), qsizetype(tagField.key.size()));
+    // Made once: the form asks for them for each of thousands of rows.
+    static const QStringList keys = [] {
+        QStringList all;
+        for (const TagField &each : tagFields)
+            all.append(QString::fromLatin1(each.key.data(), qsizetype(each.key.size())));
+        return all;
+    }();
+    return keys.at(&tagField - tagFields.data());
 }
 
 } // namespace
@@ -378,15 +385,21 @@ QLineEdit *TextFinder::field(const TagField &tagField) const
 QString TextFinder::formText(RowId id, const TagField &tagField) const
 {
     const SessionRow *row = m_session->row(id);
-    if (!row)
-        return QString();
-    const QString key = keyOf(tagField);
+    return row ? formText(*row, tagField) : QString();
+}
+
+QString TextFinder::formText(const SessionRow &row, const TagField &tagField)
+{
+    const QString &key = keyOf(tagField);
     // What the user set shows as it was typed; a file's number as the form always showed it.
-    if (row->edits.contains(key) || !tagField.isNumber)
-        return m_session->text(id, key);
-    if (row->read.isEmpty() && !row->problem.isEmpty())
+    const auto edit = row.edits.constFind(key);
+    if (edit != row.edits.cend())
+        return edit->join(QLatin1String("; "));
+    if (!tagField.isNumber)
+        return row.read.value(key).join(QLatin1String("; "));
+    if (row.read.isEmpty() && !row.problem.isEmpty())
         return QString(); // a file that could not be read
-    return shortNumber(row->read.value(key).value(0));
+    return shortNumber(row.read.value(key).value(0));
 }
 
 void TextFinder::fieldEdited(const TagField &tagField, const QString &text)
@@ -532,7 +545,8 @@ void TextFinder::detailsRead(RowId id, const QString &text, const QByteArray &co
 
 void TextFinder::scheduleFieldRefresh()
 {
-    if (applyingEdit || fieldRefreshPending)
+    // While the list's files are saved the form waits: it shows the selection once they are.
+    if (applyingEdit || fieldRefreshPending || (listShown() && fileList->isSaving()))
         return;
     // Once for a run of changed rows, such as a save's results.
     fieldRefreshPending = true;
@@ -557,10 +571,32 @@ void TextFinder::scheduleFieldRefresh()
 void TextFinder::showFields()
 {
     const bool list = listShown();
+    QList<const SessionRow *> rows;
+    rows.reserve(m_ids.size());
+    for (const RowId id : std::as_const(m_ids)) {
+        if (const SessionRow *row = m_session->row(id))
+            rows.append(row);
+    }
+    static const QStringList none;
+    // The values behind a row's text: rows that hold the same show the same, and only those
+    // that do not are compared by their texts; thousands of rows are selected at once.
+    const auto held = [](const SessionRow &row, const QString &key) -> const QStringList & {
+        const auto edit = row.edits.constFind(key);
+        if (edit != row.edits.cend())
+            return *edit;
+        const auto read = row.read.constFind(key);
+        return read != row.read.cend() ? *read : none;
+    };
     for (const TagField &tagField : tagFields) {
-        const QString first = m_ids.isEmpty() ? QString() : formText(m_ids.first(), tagField);
-        const bool same = std::all_of(m_ids.begin(), m_ids.end(),
-                                      [&](RowId id) { return formText(id, tagField) == first; });
+        const QString &key = keyOf(tagField);
+        const QString first = rows.isEmpty() ? QString() : formText(*rows.first(), tagField);
+        const QStringList &firstHeld = rows.isEmpty() ? none : held(*rows.first(), key);
+        const bool same = std::all_of(rows.begin(), rows.end(), [&](const SessionRow *row) {
+            return (held(*row, key) == firstHeld
+                    && row->edits.contains(key) == rows.first()->edits.contains(key)
+                    && row->problem.isEmpty() == rows.first()->problem.isEmpty())
+                    || formText(*row, tagField) == first;
+        });
         QLineEdit *edit = field(tagField);
         // A field that differs changes no file unless it is typed into. With no file open,
         // what was typed stays.

@@ -15,6 +15,7 @@
 class FileListPanel;
 class QLineEdit;
 class TagSession;
+struct SessionRow;
 struct TagField;
 
 namespace Ui {
@@ -92,6 +93,7 @@ private:
     bool save();
     QLineEdit *field(const TagField &tagField) const;
     QString formText(RowId id, const TagField &tagField) const;
+    static QString formText(const SessionRow &row, const TagField &tagField);
     void fieldEdited(const TagField &tagField, const QString &text);
     QString dialogFolder() const;
     void showCover(const QImage &image);

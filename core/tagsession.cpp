@@ -152,6 +152,7 @@ TagSession::TagSession(QObject *parent)
     , m_columns(defaultColumnKeys())
     , m_undo(new QUndoStack(this))
 {
+    describeColumns();
     connect(&m_reading, &QFutureWatcher<SessionRead>::resultsReadyAt, this,
             &TagSession::appendRead);
     connect(&m_reading, &QFutureWatcher<SessionRead>::finished, this, &TagSession::readingDone);
@@ -192,7 +193,20 @@ void TagSession::setColumnKeys(const QStringList &keys)
 {
     beginResetModel();
     m_columns = keys;
+    describeColumns();
     endResetModel();
+}
+
+void TagSession::describeColumns()
+{
+    // Looked up once: sorting asks for every row's value many times over.
+    m_numeric.clear();
+    m_labels.clear();
+    for (const QString &key : std::as_const(m_columns)) {
+        const quillet::KnownField *field = knownField(key);
+        m_numeric.append(field && field->kind != quillet::FieldKind::Text);
+        m_labels.append(field ? tr(field->label) : key);
+    }
 }
 
 QString TagSession::keyOf(int column) const
@@ -243,8 +257,7 @@ QVariant TagSession::data(const QModelIndex &index, int role) const
         return fileNameText(row);
     case SortRole:
         if (!key.isEmpty()) {
-            const quillet::KnownField *field = knownField(key);
-            if (field && field->kind != quillet::FieldKind::Text)
+            if (m_numeric.at(column - 1))
                 return leadingNumber(row.values(key).value(0));
             return joined(row.values(key));
         }
@@ -289,10 +302,8 @@ QVariant TagSession::headerData(int section, Qt::Orientation orientation, int ro
         || section >= columnCount())
         return QAbstractTableModel::headerData(section, orientation, role);
     const QString key = keyOf(section);
-    if (!key.isEmpty()) {
-        const quillet::KnownField *field = knownField(key);
-        return field ? tr(field->label) : key;
-    }
+    if (!key.isEmpty())
+        return m_labels.at(section - 1);
     return section == FileNameColumn ? tr("File name") : tr("Cover");
 }
 

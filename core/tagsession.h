@@ -179,6 +179,7 @@ private:
     void changeModifiedCount(int by);
     void rowsChanged(const QList<RowId> &ids);
     void rebuildIndex();
+    void describeColumns();
     QString fileNameText(const SessionRow &row) const;
     void appendRead(int begin, int end);
     SessionRow readRow(const SessionFile &file, const SessionRead &read);
@@ -194,6 +195,9 @@ private:
     std::vector<SessionRow> m_rows;
     QHash<RowId, int> m_index;
     QStringList m_columns;
+    // Per column after the file name: whether it sorts as a number; the labels of the header.
+    QList<bool> m_numeric;
+    QStringList m_labels;
     QUndoStack *m_undo;
     int m_modifiedCount = 0;
     RowId m_nextId = 1;
