@@ -127,9 +127,22 @@ void SelectionPicturesModel::refresh(const QList<RowId> &changed)
     if (std::none_of(changed.cbegin(), changed.cend(),
                      [this](RowId id) { return m_selected.contains(id); }))
         return;
+    QList<Entry> now = entries();
+    const bool sameRows = now.size() == m_entries.size()
+            && std::equal(now.cbegin(), now.cend(), m_entries.cbegin(),
+                          [](const Entry &a, const Entry &b) {
+                              return a.picture.sameKey(b.picture.type, b.picture.description);
+                          });
+    if (sameRows) {
+        // In place, so that an editor open on a row stays open.
+        m_entries = std::move(now);
+        if (!m_entries.isEmpty())
+            emit dataChanged(index(0, 0), index(rowCount() - 1, columnCount() - 1));
+        return;
+    }
     // Pictures are few: the rows are put anew.
     beginResetModel();
-    m_entries = entries();
+    m_entries = std::move(now);
     endResetModel();
 }
 

@@ -1,5 +1,5 @@
-// One row of an editing session (tagsession.h): a file's values as read, and the values the user
-// set; and the reads and saves of one file that the session runs in the background.
+// One row of an editing session (tagsession.h): a file's values and pictures as read, and those
+// the user set; and the reads and saves of one file that the session runs in the background.
 #ifndef SESSIONROW_H
 #define SESSIONROW_H
 

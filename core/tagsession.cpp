@@ -966,11 +966,23 @@ void TagSession::readDetails(RowId id)
 {
     m_detailsWanted = id;
     const QString file = path(id);
+    // With its pictures edited the row's cover is its front picture now, which the file may hold
+    // under another type, or not at all.
+    const SessionRow *found = row(id);
+    const bool edited = found && found->picturesEdited;
+    SessionPictureSource front;
+    if (edited) {
+        if (const qsizetype at = sessionFrontPicture(found->newPictures); at >= 0)
+            front = pictureSource(id, found->newPictures.at(at));
+    }
     // Not the session's own pool: the report of the selection must not wait for a folder's
     // reading.
-    m_details.setFuture(QtConcurrent::run([id, file] {
+    m_details.setFuture(QtConcurrent::run([id, file, edited, front] {
         Details details {id, {}, {}};
         readSessionDetails(file, &details.report, &details.cover);
+        if (edited)
+            details.cover
+                    = front.dataId == sessionCoverId(details.cover) ? details.cover : front.bytes();
         return details;
     }));
 }

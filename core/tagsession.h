@@ -136,7 +136,8 @@ public:
     void save(const QList<RowId> &ids);
     void saveModified() { save(modifiedIds()); }
 
-    // The report and the front cover of the row's file, read in the background; detailsRead()
+    // The report of the row's file and its cover (the chosen one when pictures were edited), read
+    // in the background; detailsRead()
     // brings them, the newest request only.
     void readDetails(RowId id);
 

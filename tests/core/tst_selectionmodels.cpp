@@ -250,6 +250,10 @@ void TestSelectionModels::coverReplacesOnlyTheFrontCover()
     m_session->setCover({first}, cover);
     QCOMPARE(m_session->newCover(first), cover);
     QCOMPARE(m_session->coverId(first), sessionCoverId(cover));
+    QSignalSpy details(m_session.get(), &TagSession::detailsRead);
+    m_session->readDetails(first);
+    QVERIFY(details.wait());
+    QCOMPARE(details.at(0).at(2).toByteArray(), cover);
     save();
     QCOMPARE(picturesOf(m_paths[0]),
              (QList<QPair<int, QByteArray>> {{3, cover}, {4, image(Qt::black)}}));
