@@ -21,6 +21,9 @@
 
 namespace {
 
+// Far above any cover, and small enough to read on the GUI thread.
+constexpr qint64 largestPicture = 32 * 1024 * 1024;
+
 QStringList localFiles(const QMimeData *data)
 {
     QStringList files;
@@ -117,6 +120,10 @@ bool PicturePanel::addPictureFile(const QString &path, const QString &descriptio
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
         emit message(tr("%1: %2").arg(QFileInfo(path).fileName(), file.errorString()));
+        return false;
+    }
+    if (file.size() > largestPicture) {
+        emit message(tr("%1 is too large for a picture").arg(QFileInfo(path).fileName()));
         return false;
     }
     if (!m_model->addPicture(newPictureType(), description, file.readAll())) {

@@ -9,6 +9,8 @@
 #include <QLocale>
 #include <QtConcurrent>
 
+#include <algorithm>
+
 namespace {
 
 // Decodes at about the thumbnail's size: a JPEG then decodes at a fraction of its size.
@@ -35,13 +37,19 @@ SelectionPicturesModel::SelectionPicturesModel(TagSession *session, QObject *par
     , m_session(session)
 {
     connect(session, &TagSession::picturesChanged, this, &SelectionPicturesModel::refresh);
-    connect(session, &QAbstractItemModel::rowsRemoved, this, [this] {
-        QList<RowId> kept = m_selection;
-        kept.removeIf([this](RowId id) { return !m_session->contains(id); });
-        if (kept.size() != m_selection.size())
-            setSelection(kept);
-    });
-    connect(session, &QAbstractItemModel::modelReset, this, [this] { setSelection({}); });
+    // Rows going out of the session go out of the selection; other columns keep it.
+    connect(session, &QAbstractItemModel::rowsRemoved, this,
+            &SelectionPicturesModel::pruneSelection);
+    connect(session, &QAbstractItemModel::modelReset, this,
+            &SelectionPicturesModel::pruneSelection);
+}
+
+void SelectionPicturesModel::pruneSelection()
+{
+    QList<RowId> kept = m_selection;
+    kept.removeIf([this](RowId id) { return !m_session->contains(id); });
+    if (kept.size() != m_selection.size())
+        setSelection(kept);
 }
 
 QString SelectionPicturesModel::typeName(int type)
@@ -84,6 +92,15 @@ void SelectionPicturesModel::setSelection(const QList<RowId> &ids)
     m_selected = QSet<RowId>(ids.cbegin(), ids.cend());
     m_entries = entries();
     endResetModel();
+    // Thumbnails of the pictures shown only: a folder's selections would keep them all.
+    for (auto thumbnail = m_thumbnails.begin(); thumbnail != m_thumbnails.end();) {
+        if (std::none_of(m_entries.cbegin(), m_entries.cend(), [&](const Entry &entry) {
+                return entry.picture.dataId == thumbnail.key();
+            }))
+            thumbnail = m_thumbnails.erase(thumbnail);
+        else
+            ++thumbnail;
+    }
 }
 
 QList<SelectionPicturesModel::Entry> SelectionPicturesModel::entries() const

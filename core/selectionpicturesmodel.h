@@ -64,6 +64,7 @@ private:
 
     QList<Entry> entries() const;
     void refresh(const QList<RowId> &changed);
+    void pruneSelection();
     void thumbnailFor(const Entry &entry) const;
     void thumbnailReady(quint64 dataId, const QImage &image);
 

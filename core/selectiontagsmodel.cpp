@@ -10,14 +10,17 @@ SelectionTagsModel::SelectionTagsModel(TagSession *session, QObject *parent)
     , m_session(session)
 {
     connect(session, &TagSession::valuesChanged, this, &SelectionTagsModel::refresh);
-    // Rows going out of the session go out of the selection.
-    connect(session, &QAbstractItemModel::rowsRemoved, this, [this] {
-        QList<RowId> kept = m_selection;
-        kept.removeIf([this](RowId id) { return !m_session->contains(id); });
-        if (kept.size() != m_selection.size())
-            setSelection(kept);
-    });
-    connect(session, &QAbstractItemModel::modelReset, this, [this] { setSelection({}); });
+    // Rows going out of the session go out of the selection; other columns keep it.
+    connect(session, &QAbstractItemModel::rowsRemoved, this, &SelectionTagsModel::pruneSelection);
+    connect(session, &QAbstractItemModel::modelReset, this, &SelectionTagsModel::pruneSelection);
+}
+
+void SelectionTagsModel::pruneSelection()
+{
+    QList<RowId> kept = m_selection;
+    kept.removeIf([this](RowId id) { return !m_session->contains(id); });
+    if (kept.size() != m_selection.size())
+        setSelection(kept);
 }
 
 QString SelectionTagsModel::differentValues()

@@ -62,6 +62,7 @@ private:
 
     QList<Entry> entries() const;
     void refresh(const QList<RowId> &changed);
+    void pruneSelection();
     void sync();
 
     QPointer<TagSession> m_session;
