@@ -563,7 +563,9 @@ void TagSession::applyCovers(const QList<QPair<RowId, QByteArray>> &covers, cons
     SessionPicture front;
     for (const auto &[id, bytes] : covers) {
         const SessionRow *found = row(id);
-        if (!found || bytes.isEmpty() || found->newCover == bytes)
+        // Shared bytes first: the same cover chosen for a folder's rows is one array.
+        if (!found || bytes.isEmpty() || found->newCover.isSharedWith(bytes)
+            || found->newCover == bytes)
             continue;
         if (!front.data.isSharedWith(bytes))
             front = SessionPicture::of(int(TagPictureType::FrontCover), QString(), bytes);
