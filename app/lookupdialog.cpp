@@ -1,6 +1,7 @@
 #include "lookupdialog.h"
 
 #include "coverimage.h"
+#include "lookupsettingsdialog.h"
 #include "musicbrainzreply.h"
 #include "ui_lookupdialog.h"
 
@@ -65,6 +66,9 @@ LookupDialog::LookupDialog(const QList<File> &files, const MusicBrainzClient::Se
     connect(m_ui->buttonBox->button(QDialogButtonBox::Apply), &QPushButton::clicked, this,
             &LookupDialog::apply);
     connect(m_ui->buttonBox, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    QPushButton *settingsButton
+            = m_ui->buttonBox->addButton(tr("Settings…"), QDialogButtonBox::ResetRole);
+    connect(settingsButton, &QPushButton::clicked, this, &LookupDialog::editSettings);
     connect(&m_parsing, &QFutureWatcher<Parsed>::finished, this, &LookupDialog::parsed);
 }
 
@@ -351,6 +355,17 @@ void LookupDialog::apply()
     }
     emit applyRequested(values, m_ui->coverBox->isChecked() ? m_cover : QByteArray());
     accept();
+}
+
+void LookupDialog::editSettings()
+{
+    auto *dialog = new LookupSettingsDialog(m_client->settings(), this);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    connect(dialog, &QDialog::accepted, this, [this, dialog] {
+        m_client->setSettings(dialog->settings());
+        MusicBrainzClient::saveSettings(m_client->settings());
+    });
+    dialog->open();
 }
 
 void LookupDialog::setStatus(const QString &text)

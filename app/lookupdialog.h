@@ -69,6 +69,7 @@ private:
     void showChanges();
     void coverToggled();
     void apply();
+    void editSettings();
     void setStatus(const QString &text);
 
     std::unique_ptr<Ui::LookupDialog> m_ui;

@@ -43,6 +43,8 @@ public:
     explicit MusicBrainzClient(const Settings &settings, QObject *parent = nullptr);
 
     const Settings &settings() const { return m_settings; }
+    // For the requests made from now on.
+    void setSettings(const Settings &settings) { m_settings = settings; }
     // "TagDesk/<version> ( <contact> )".
     QString userAgent() const;
 

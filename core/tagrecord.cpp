@@ -285,7 +285,17 @@ void TagRecord::setText(const TagField &field, const QString &text)
     const qsizetype changed = keyIndex(m_changes.keys(), keyOf(field));
     if (changed < 0)
         return; // no number: the save will refuse it
-    const TagProperty change = m_changes.keys()[changed];
+    showValues(m_changes.keys()[changed]);
+}
+
+void TagRecord::setValues(const QString &key, const QStringList &values)
+{
+    m_changes.set(key, values);
+    showValues(TagProperty {key.toUpper(), values});
+}
+
+void TagRecord::showValues(const TagProperty &change)
+{
     const qsizetype at = keyIndex(m_properties, change.key);
     if (change.values.isEmpty()) {
         if (at >= 0)

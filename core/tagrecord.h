@@ -110,7 +110,9 @@ public:
     // Changes the field in the record and in changes(), unless it already holds the text. Empty
     // text (or "0" for a number) removes the field.
     void setText(const TagField &field, const QString &text);
-    // What setText changed since the read.
+    // Any key, in the record and in changes(); empty values remove it.
+    void setValues(const QString &key, const QStringList &values);
+    // What setText and setValues changed since the read.
     const TagChanges &changes() const { return m_changes; }
 
     // A text report of the tag's keys and the audio, as the report area and `quillet show` give it.
@@ -131,6 +133,7 @@ public:
 
 private:
     const TagPicture *coverPicture() const;
+    void showValues(const TagProperty &change);
 
     QList<TagProperty> m_properties;
     QStringList m_unsupported;
