@@ -57,8 +57,9 @@ QList<QPair<int, QByteArray>> picturesOf(const QString &path)
 QStringList valuesOf(const QString &path, const char *key)
 {
     TagLib::MPEG::File file(fileNameBytes(path).constData());
+    const TagLib::PropertyMap properties = file.properties();
     QStringList values;
-    for (const TagLib::String &value : file.properties()[key])
+    for (const TagLib::String &value : properties[key])
         values.append(fromTagString(value));
     return values;
 }
