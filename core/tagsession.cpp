@@ -1,6 +1,7 @@
 #include "tagsession.h"
 
 #include "fieldtable.h"
+#include "tagrecord.h"
 
 #include <QFileInfo>
 #include <QFont>
@@ -49,30 +50,30 @@ class SessionCommand : public QUndoCommand
 {
 public:
     SessionCommand(TagSession *session, QList<TagSession::Change> changes,
-                   QList<TagSession::CoverChange> covers, const QString &text, int mergeId)
+                   QList<TagSession::PictureChange> pictures, const QString &text, int mergeId)
         : QUndoCommand(text)
         , m_session(session)
         , m_changes(std::move(changes))
-        , m_covers(std::move(covers))
+        , m_pictures(std::move(pictures))
         , m_mergeId(mergeId)
     { }
 
     void redo() override
     {
         m_session->applyChanges(m_changes, true);
-        m_session->applyCoverChanges(m_covers, true);
+        m_session->applyPictureChanges(m_pictures, true);
     }
     void undo() override
     {
         m_session->applyChanges(m_changes, false);
-        m_session->applyCoverChanges(m_covers, false);
+        m_session->applyPictureChanges(m_pictures, false);
     }
     int id() const override { return m_mergeId; }
     bool mergeWith(const QUndoCommand *other) override
     {
         const auto *next = static_cast<const SessionCommand *>(other);
-        if (next->m_changes.size() != m_changes.size() || !m_covers.isEmpty()
-            || !next->m_covers.isEmpty())
+        if (next->m_changes.size() != m_changes.size() || !m_pictures.isEmpty()
+            || !next->m_pictures.isEmpty())
             return false;
         for (qsizetype i = 0; i < m_changes.size(); ++i) {
             if (m_changes[i].id != next->m_changes[i].id
@@ -87,7 +88,7 @@ public:
 private:
     TagSession *m_session;
     QList<TagSession::Change> m_changes;
-    QList<TagSession::CoverChange> m_covers;
+    QList<TagSession::PictureChange> m_pictures;
     int m_mergeId;
 };
 
@@ -333,6 +334,8 @@ void TagSession::clear()
     m_readPending = false;
     m_appended = 0;
     m_undo->clear();
+    m_keptBytes.clear();
+    m_keptSize = 0;
     beginResetModel();
     m_rows.clear();
     m_index.clear();
@@ -378,6 +381,7 @@ SessionRow TagSession::readRow(const SessionFile &file, const SessionRead &read)
     row.problem = read.problem;
     row.audio = read.audio;
     row.coverId = read.coverId;
+    row.pictures = read.pictures;
     for (const SessionValue &value : read.values) {
         row.read.insert(value.key, value.values);
         row.order.append(value.key);
@@ -487,13 +491,28 @@ quint64 TagSession::coverId(RowId id) const
     const SessionRow *found = row(id);
     if (!found)
         return 0;
-    return found->newCover.isEmpty() ? found->coverId : found->newCoverId;
+    if (!found->picturesEdited)
+        return found->coverId;
+    const qsizetype front = sessionFrontPicture(found->newPictures);
+    return front < 0 ? 0 : found->newPictures.at(front).dataId;
 }
 
 QByteArray TagSession::newCover(RowId id) const
 {
     const SessionRow *found = row(id);
     return found ? found->newCover : QByteArray();
+}
+
+QList<SessionPicture> TagSession::pictures(RowId id) const
+{
+    const SessionRow *found = row(id);
+    return found ? found->currentPictures() : QList<SessionPicture>();
+}
+
+SessionPictureSource TagSession::pictureSource(RowId id, const SessionPicture &picture) const
+{
+    return {path(id), picture.dataId,
+            picture.data.isEmpty() ? m_keptBytes.value(picture.dataId) : picture.data};
 }
 
 bool TagSession::isModified(RowId id) const
@@ -580,26 +599,131 @@ void TagSession::setCover(const QList<RowId> &ids, const QByteArray &bytes)
 
 void TagSession::applyCovers(const QList<QPair<RowId, QByteArray>> &covers, const QString &undoText)
 {
-    QList<CoverChange> changes;
+    // The cover is the front picture: a new one takes the place of the front covers.
+    QList<PictureChange> changes;
+    SessionPicture front;
     for (const auto &[id, bytes] : covers) {
         const SessionRow *found = row(id);
-        if (found && !bytes.isEmpty() && found->newCover != bytes)
-            changes.append({id, found->newCover, bytes});
+        // Shared bytes first: the same cover chosen for a folder's rows is one array.
+        if (!found || bytes.isEmpty() || found->newCover.isSharedWith(bytes)
+            || found->newCover == bytes)
+            continue;
+        if (!front.data.isSharedWith(bytes))
+            front = SessionPicture::of(int(TagPictureType::FrontCover), QString(), bytes);
+        const QList<SessionPicture> &before = found->currentPictures();
+        QList<SessionPicture> after;
+        qsizetype at = -1;
+        for (const SessionPicture &picture : before) {
+            if (picture.type == int(TagPictureType::FrontCover)) {
+                if (at < 0)
+                    at = after.size();
+            } else {
+                after.append(picture);
+            }
+        }
+        after.insert(at < 0 ? 0 : at, front);
+        changes.append({id, before, after});
     }
-    if (!changes.isEmpty())
-        m_undo->push(new SessionCommand(this, {}, std::move(changes), undoText, -1));
+    pushPictureChanges(changes, undoText);
 }
 
 void TagSession::dropCover(const QList<RowId> &ids)
 {
-    QList<CoverChange> changes;
+    // The front pictures as the file has them, the other pictures as they are now.
+    QList<PictureChange> changes;
     for (const RowId id : ids) {
         const SessionRow *found = row(id);
-        if (found && !found->newCover.isEmpty())
-            changes.append({id, found->newCover, {}});
+        if (!found || found->newCover.isEmpty())
+            continue;
+        const QList<SessionPicture> &before = found->currentPictures();
+        QList<SessionPicture> after;
+        for (const SessionPicture &picture : found->pictures) {
+            if (picture.type == int(TagPictureType::FrontCover))
+                after.append(picture);
+        }
+        for (const SessionPicture &picture : before) {
+            if (picture.type != int(TagPictureType::FrontCover))
+                after.append(picture);
+        }
+        changes.append({id, before, after});
     }
+    pushPictureChanges(changes, tr("Drop cover"));
+}
+
+void TagSession::pushPictureChanges(QList<PictureChange> changes, const QString &text)
+{
+    changes.removeIf([](const PictureChange &change) { return change.before == change.after; });
     if (!changes.isEmpty())
-        m_undo->push(new SessionCommand(this, {}, std::move(changes), tr("Drop cover"), -1));
+        m_undo->push(new SessionCommand(this, {}, std::move(changes), text, -1));
+}
+
+void TagSession::putPicture(const QList<RowId> &ids, const SessionPicture &picture)
+{
+    if (picture.data.isEmpty())
+        return;
+    QList<PictureChange> changes;
+    for (const RowId id : ids) {
+        const SessionRow *found = row(id);
+        if (!found)
+            continue;
+        const QList<SessionPicture> &before = found->currentPictures();
+        QList<SessionPicture> after;
+        qsizetype at = -1;
+        for (const SessionPicture &held : before) {
+            if (!held.sameKey(picture.type, picture.description))
+                after.append(held);
+            else if (at < 0)
+                at = after.size();
+        }
+        after.insert(at < 0 ? after.size() : at, picture);
+        changes.append({id, before, after});
+    }
+    pushPictureChanges(changes, tr("Add picture"));
+}
+
+void TagSession::changePicture(const QList<RowId> &ids, int type, const QString &description,
+                               int newType, const QString &newDescription)
+{
+    QList<PictureChange> changes;
+    for (const RowId id : ids) {
+        const SessionRow *found = row(id);
+        if (!found)
+            continue;
+        const QList<SessionPicture> &before = found->currentPictures();
+        QList<SessionPicture> after;
+        bool changed = false;
+        for (const SessionPicture &held : before) {
+            if (held.sameKey(type, description)) {
+                // A save holds one picture of a type and description: the first one stays.
+                if (changed)
+                    continue;
+                changed = true;
+                SessionPicture moved = held;
+                moved.type = newType;
+                moved.description = newDescription;
+                after.append(moved);
+            } else if (!held.sameKey(newType, newDescription)) {
+                after.append(held);
+            }
+        }
+        if (changed)
+            changes.append({id, before, after});
+    }
+    pushPictureChanges(changes, tr("Change picture"));
+}
+
+void TagSession::removePicture(const QList<RowId> &ids, int type, const QString &description)
+{
+    QList<PictureChange> changes;
+    for (const RowId id : ids) {
+        const SessionRow *found = row(id);
+        if (!found)
+            continue;
+        QList<SessionPicture> after = found->currentPictures();
+        after.removeIf([&](const SessionPicture &held) { return held.sameKey(type, description); });
+        changes.append({id, found->currentPictures(), after});
+    }
+    pushPictureChanges(changes, tr("Remove picture"));
 }
 
 void TagSession::numberTracks(const QList<RowId> &ids)
@@ -708,16 +832,18 @@ void TagSession::applyChanges(const QList<Change> &changes, bool after)
     rowsChanged(changed);
 }
 
-void TagSession::applyCoverChanges(const QList<CoverChange> &changes, bool after)
+void TagSession::applyPictureChanges(const QList<PictureChange> &changes, bool after)
 {
     QList<RowId> changed;
-    for (const CoverChange &change : changes) {
+    for (const PictureChange &change : changes) {
         if (SessionRow *found = mutableRow(change.id)) {
-            setRowCover(*found, after ? change.after : change.before);
+            setRowPictures(*found, after ? change.after : change.before);
             changed.append(change.id);
         }
     }
     rowsChanged(changed);
+    if (!changed.isEmpty())
+        emit picturesChanged(changed);
 }
 
 void TagSession::setRowValues(SessionRow &row, const QString &key, const QStringList &values)
@@ -731,11 +857,24 @@ void TagSession::setRowValues(SessionRow &row, const QString &key, const QString
     refreshModified(row);
 }
 
-void TagSession::setRowCover(SessionRow &row, const QByteArray &bytes)
+void TagSession::setRowPictures(SessionRow &row, const QList<SessionPicture> &pictures)
 {
-    row.newCover = bytes;
-    row.newCoverId = sessionCoverId(bytes);
+    row.picturesEdited = pictures != row.pictures;
+    row.newPictures = row.picturesEdited ? pictures : QList<SessionPicture>();
+    const qsizetype front = sessionFrontPicture(row.newPictures);
+    row.newCover = front < 0 ? QByteArray() : row.newPictures.at(front).data;
+    row.newCoverId = row.newCover.isEmpty() ? 0 : row.newPictures.at(front).dataId;
     refreshModified(row);
+}
+
+void TagSession::keepBytes(const QHash<quint64, QByteArray> &removed)
+{
+    for (auto kept = removed.cbegin(); kept != removed.cend(); ++kept) {
+        if (m_keptBytes.contains(kept.key()) || m_keptSize + kept->size() > keptLimit)
+            continue;
+        m_keptBytes.insert(kept.key(), kept.value());
+        m_keptSize += kept->size();
+    }
 }
 
 void TagSession::setRowPath(RowId id, const QString &path)
@@ -749,7 +888,7 @@ void TagSession::setRowPath(RowId id, const QString &path)
 
 void TagSession::refreshModified(SessionRow &row)
 {
-    const bool modified = !row.edits.isEmpty() || !row.newCover.isEmpty();
+    const bool modified = !row.edits.isEmpty() || row.picturesEdited;
     if (modified == row.modified)
         return;
     row.modified = modified;
@@ -809,9 +948,15 @@ QList<TagSession::SaveJob> TagSession::saveJobs(const QList<RowId> &ids) const
         const SessionRow *found = row(id);
         if (!found || !found->modified)
             continue;
-        SaveJob job {id, found->path, {}, found->newCover, {}};
+        SaveJob job {
+                id, found->path, {}, found->picturesEdited, found->pictures, found->newPictures,
+                {}, {}};
         for (auto edit = found->edits.cbegin(); edit != found->edits.cend(); ++edit)
             job.changes.append({edit.key(), edit.value()});
+        for (const SessionPicture &picture : std::as_const(job.pictures)) {
+            if (picture.data.isEmpty() && m_keptBytes.contains(picture.dataId))
+                job.kept.insert(picture.dataId, m_keptBytes.value(picture.dataId));
+        }
         jobs.append(job);
     }
     return jobs;
@@ -819,12 +964,15 @@ QList<TagSession::SaveJob> TagSession::saveJobs(const QList<RowId> &ids) const
 
 TagSession::SaveResult TagSession::runSave(const SaveJob &job)
 {
-    SaveResult result {job.id, 0, {}, {}};
+    SaveResult result {job.id, 0, {}, {}, {}, false};
     if (job.stop && *job.stop) {
         result.skipped = true;
         return result;
     }
-    result.error = saveSessionFile(job.path, job.changes, job.cover, &result.reason);
+    result.error = job.picturesEdited
+            ? saveSessionFile(job.path, job.changes, job.readPictures, job.pictures, job.kept,
+                              &result.removed, &result.reason)
+            : saveSessionFile(job.path, job.changes, QByteArray(), &result.reason);
     if (result.error == 0)
         result.read = SessionRead::of(job.path);
     return result;
@@ -842,10 +990,12 @@ int TagSession::saveNow(const QList<RowId> &ids, QString *reason)
             if (reason)
                 *reason = result.reason;
         }
-        applySaved(job, result);
-        changed.append(job.id);
+        if (applySaved(job, result))
+            changed.append(job.id);
     }
     rowsChanged(changed);
+    if (!changed.isEmpty())
+        emit picturesChanged(changed);
     emit saveFinished(failed);
     return error;
 }
@@ -855,34 +1005,36 @@ void TagSession::savedAt(int begin, int end)
     QList<RowId> changed;
     for (int i = begin; i < end; ++i) {
         const SaveResult result = m_saving.resultAt(i);
-        const SaveJob &job = m_saveJobs.at(i);
         if (result.skipped)
             continue;
         ++m_savedCount;
         if (result.error != 0)
             ++m_saveFailed;
-        if (contains(result.id))
+        if (applySaved(m_saveJobs.at(i), result))
             changed.append(result.id);
-        applySaved(job, result);
     }
     rowsChanged(changed);
+    if (!changed.isEmpty())
+        emit picturesChanged(changed);
     emit saveProgress(m_savedCount, m_savedCount + (m_saveJobs.size() - end));
 }
 
-void TagSession::applySaved(const SaveJob &job, const SaveResult &result)
+bool TagSession::applySaved(const SaveJob &job, const SaveResult &result)
 {
     SessionRow *found = mutableRow(result.id);
     if (!found)
-        return;
+        return false;
     if (result.error != 0) {
         found->problem = result.reason;
-        return;
+        return true;
     }
-    // What the file holds now is what the row was read as; a change typed while the save ran
-    // stays a change.
+    // What the file holds now is what the row was read as; a change typed while the save
+    // ran stays a change.
     found->problem = result.read.problem;
     found->audio = result.read.audio;
     found->coverId = result.read.coverId;
+    found->pictures = result.read.pictures;
+    keepBytes(result.removed);
     found->read.clear();
     for (const SessionValue &value : result.read.values) {
         found->read.insert(value.key, value.values);
@@ -899,11 +1051,12 @@ void TagSession::applySaved(const SaveJob &job, const SaveResult &result)
         else
             ++edit;
     }
-    if (!job.cover.isEmpty() && found->newCover == job.cover) {
-        found->newCover.clear();
-        found->newCoverId = 0;
-    }
-    refreshModified(*found);
+    // Pictures chosen while the save ran stay chosen.
+    const bool picturesSaved
+            = !found->picturesEdited || (job.picturesEdited && found->newPictures == job.pictures);
+    const QList<SessionPicture> shown = picturesSaved ? found->pictures : found->newPictures;
+    setRowPictures(*found, shown);
+    return true;
 }
 
 void TagSession::savingDone()
@@ -924,11 +1077,23 @@ void TagSession::readDetails(RowId id)
 {
     m_detailsWanted = id;
     const QString file = path(id);
+    // With its pictures edited the row's cover is its front picture now, which the file may hold
+    // under another type, or not at all.
+    const SessionRow *found = row(id);
+    const bool edited = found && found->picturesEdited;
+    SessionPictureSource front;
+    if (edited) {
+        if (const qsizetype at = sessionFrontPicture(found->newPictures); at >= 0)
+            front = pictureSource(id, found->newPictures.at(at));
+    }
     // Not the session's own pool: the report of the selection must not wait for a folder's
     // reading.
-    m_details.setFuture(QtConcurrent::run([id, file] {
+    m_details.setFuture(QtConcurrent::run([id, file, edited, front] {
         Details details {id, {}, {}};
         readSessionDetails(file, &details.report, &details.cover);
+        if (edited)
+            details.cover
+                    = front.dataId == sessionCoverId(details.cover) ? details.cover : front.bytes();
         return details;
     }));
 }

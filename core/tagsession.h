@@ -96,6 +96,11 @@ public:
     // Equal bytes give equal ids; 0 for no cover. A cover chosen counts before the file's.
     quint64 coverId(RowId id) const;
     QByteArray newCover(RowId id) const;
+    // The pictures the row holds now, edited or as read, the cover among them; the file's come
+    // without their bytes.
+    QList<SessionPicture> pictures(RowId id) const;
+    // Where the bytes of one of them are: bytes() reads the file, so not on the GUI thread.
+    SessionPictureSource pictureSource(RowId id, const SessionPicture &picture) const;
 
     bool isModified(RowId id) const;
     bool anyModified() const { return m_modifiedCount > 0; }
@@ -112,8 +117,17 @@ public:
     void applyValues(const QList<QPair<RowId, QList<SessionValue>>> &values,
                      const QString &undoText);
     void applyCovers(const QList<QPair<RowId, QByteArray>> &covers, const QString &undoText);
-    // The cover chosen for each row is dropped, the file's own to stay.
+    // The cover chosen for each row is dropped, the file's own front cover to stay.
     void dropCover(const QList<RowId> &ids);
+    // Pictures, named by type and description; each call one step. A save puts or removes only
+    // the pictures changed so, the others stay as each file has them.
+    // In each row, in place of its picture of that type and description, or beside the others.
+    void putPicture(const QList<RowId> &ids, const SessionPicture &picture);
+    // A new type or description for the picture of each row that has one of type and
+    // description; a picture of the new ones is replaced by it.
+    void changePicture(const QList<RowId> &ids, int type, const QString &description, int newType,
+                       const QString &newDescription);
+    void removePicture(const QList<RowId> &ids, int type, const QString &description);
     // Tracks "n/N" in the order given; with discs, each disc from 1.
     void numberTracks(const QList<RowId> &ids);
     // The fields the pattern reads from each file's name; rows whose name does not match are
@@ -134,7 +148,8 @@ public:
     // error, 0 when each file was saved, with its reason.
     int saveNow(const QList<RowId> &ids, QString *reason = nullptr);
 
-    // The report and the front cover of the row's file, read in the background; detailsRead()
+    // The report of the row's file and its cover (the chosen one when pictures were edited), read
+    // in the background; detailsRead()
     // brings them, the newest request only.
     void readDetails(RowId id);
 
@@ -149,6 +164,8 @@ signals:
     void detailsRead(RowId id, const QString &report, const QByteArray &cover);
     // Values of rows changed (not for rows inserted or removed).
     void valuesChanged(const QList<RowId> &ids);
+    // Pictures of rows changed, the cover among them (after valuesChanged).
+    void picturesChanged(const QList<RowId> &ids);
 
 private:
     friend class SessionCommand;
@@ -160,26 +177,27 @@ private:
         QStringList before;
         QStringList after;
     };
-    struct CoverChange
+    struct PictureChange
     {
         RowId id;
-        QByteArray before;
-        QByteArray after;
+        QList<SessionPicture> before;
+        QList<SessionPicture> after;
     };
 
     SessionRow *mutableRow(RowId id);
     // Sets without undo: what the undo steps call.
     void applyChanges(const QList<Change> &changes, bool after);
-    void applyCoverChanges(const QList<CoverChange> &changes, bool after);
+    void applyPictureChanges(const QList<PictureChange> &changes, bool after);
     void setRowValues(SessionRow &row, const QString &key, const QStringList &values);
-    void setRowCover(SessionRow &row, const QByteArray &bytes);
+    void setRowPictures(SessionRow &row, const QList<SessionPicture> &pictures);
+    void pushPictureChanges(QList<PictureChange> changes, const QString &text);
+    void keepBytes(const QHash<quint64, QByteArray> &removed);
     void setRowPath(RowId id, const QString &path);
     void pushChanges(QList<Change> changes, const QString &text, int mergeId = -1);
     void refreshModified(SessionRow &row);
     void changeModifiedCount(int by);
     void rowsChanged(const QList<RowId> &ids);
     void rebuildIndex();
-    void describeColumns();
     QString fileNameText(const SessionRow &row) const;
     void appendRead(int begin, int end);
     SessionRow readRow(const SessionFile &file, const SessionRead &read);
@@ -189,7 +207,9 @@ private:
     struct SaveResult;
     QList<SaveJob> saveJobs(const QList<RowId> &ids) const;
     static SaveResult runSave(const SaveJob &job);
-    void applySaved(const SaveJob &job, const SaveResult &result);
+    // Returns whether the row is still in the session.
+    bool applySaved(const SaveJob &job, const SaveResult &result);
+    void describeColumns();
     void savingDone();
 
     std::vector<SessionRow> m_rows;
@@ -213,7 +233,10 @@ private:
         RowId id;
         QString path;
         QList<SessionValue> changes;
-        QByteArray cover;
+        bool picturesEdited = false;
+        QList<SessionPicture> readPictures;
+        QList<SessionPicture> pictures;
+        QHash<quint64, QByteArray> kept; // bytes of pictures the file no longer holds
         // Set by cancel(): the files not begun yet are left alone, and say so.
         std::shared_ptr<std::atomic<bool>> stop;
     };
@@ -223,6 +246,7 @@ private:
         int error = 0;
         QString reason;
         SessionRead read; // what the file holds after the save
+        QHash<quint64, QByteArray> removed; // bytes of the pictures the save took out
         bool skipped = false; // cancelled before it began
     };
     QList<SaveJob> m_saveJobs;
@@ -241,6 +265,12 @@ private:
     };
     QFutureWatcher<Details> m_details;
     RowId m_detailsWanted = 0;
+
+    // Bytes of pictures a save took out of their files, for an undo after it, up to
+    // keptLimit bytes in all; pictures beyond cannot be put back after their save.
+    static constexpr qint64 keptLimit = 64 * 1024 * 1024;
+    QHash<quint64, QByteArray> m_keptBytes;
+    qint64 m_keptSize = 0;
 };
 
 #endif // TAGSESSION_H
