@@ -6,15 +6,13 @@
 #include "covertype.h"
 #include "csvtable.h"
 #include "filewalk.h"
+#include "jsonobjectwriter.h"
 #include "picturetypes.h"
 #include "tagrecord.h"
 #include "widetext.h"
 
 #include <QCommandLineParser>
 #include <QHash>
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
 
 #include <algorithm>
 #include <vector>
@@ -46,41 +44,40 @@ bool isFormKey(const QString &key)
 // One line of JSON; its keys come out in alphabetical order.
 QByteArray jsonLine(const QString &path, const TagRecord &record)
 {
-    QJsonObject object;
-    object.insert(QStringLiteral("file"), path);
+    JsonObjectWriter object;
+    object.add(QStringLiteral("file"), path);
     for (const TagField &field : tagFields)
-        object.insert(QLatin1String(field.jsonKey), record.text(field));
-    object.insert(QStringLiteral("cover_bytes"), record.coverSize());
-    object.insert(QStringLiteral("cover_type"), coverType(record.cover()));
-    object.insert(QStringLiteral("report"), record.report());
-    QJsonObject tags;
+        object.add(QString::fromLatin1(field.jsonKey), record.text(field));
+    object.add(QStringLiteral("cover_bytes"), record.coverSize());
+    object.add(QStringLiteral("cover_type"), coverType(record.cover()));
+    object.add(QStringLiteral("report"), record.report());
+    JsonObjectWriter tags;
     for (const TagProperty &property : record.properties())
-        tags.insert(property.key, QJsonArray::fromStringList(property.values));
-    object.insert(QStringLiteral("tags"), tags);
-    QJsonArray pictures;
+        tags.add(property.key, property.values);
+    object.add(QStringLiteral("tags"), tags);
+    QList<JsonObjectWriter> pictures;
+    pictures.reserve(record.pictures().size());
     for (const TagPicture &picture : record.pictures()) {
-        pictures.append(QJsonObject {
-                {QStringLiteral("type"), pictureTypeName(picture.type)},
-                {QStringLiteral("mime"), picture.mime},
-                {QStringLiteral("description"), picture.description},
-                {QStringLiteral("bytes"), picture.data.size()},
-                {QStringLiteral("width"), picture.width},
-                {QStringLiteral("height"), picture.height},
-        });
+        JsonObjectWriter &shown = pictures.emplace_back();
+        shown.add(QStringLiteral("type"), pictureTypeName(picture.type));
+        shown.add(QStringLiteral("mime"), picture.mime);
+        shown.add(QStringLiteral("description"), picture.description);
+        shown.add(QStringLiteral("bytes"), qint64(picture.data.size()));
+        shown.add(QStringLiteral("width"), picture.width);
+        shown.add(QStringLiteral("height"), picture.height);
     }
-    object.insert(QStringLiteral("pictures"), pictures);
+    object.add(QStringLiteral("pictures"), pictures);
     const TagAudio &audio = record.audio();
-    object.insert(QStringLiteral("audio"),
-                  QJsonObject {
-                          {QStringLiteral("length_ms"), audio.lengthMs},
-                          {QStringLiteral("bitrate"), audio.bitrate},
-                          {QStringLiteral("sample_rate"), audio.sampleRate},
-                          {QStringLiteral("channels"), audio.channels},
-                          {QStringLiteral("bits_per_sample"), audio.bitsPerSample},
-                          {QStringLiteral("format"), audio.format},
-                  });
-    object.insert(QStringLiteral("unsupported"), QJsonArray::fromStringList(record.unsupported()));
-    return QJsonDocument(object).toJson(QJsonDocument::Compact) + '\n';
+    JsonObjectWriter audioObject;
+    audioObject.add(QStringLiteral("length_ms"), audio.lengthMs);
+    audioObject.add(QStringLiteral("bitrate"), audio.bitrate);
+    audioObject.add(QStringLiteral("sample_rate"), audio.sampleRate);
+    audioObject.add(QStringLiteral("channels"), audio.channels);
+    audioObject.add(QStringLiteral("bits_per_sample"), audio.bitsPerSample);
+    audioObject.add(QStringLiteral("format"), audio.format);
+    object.add(QStringLiteral("audio"), audioObject);
+    object.add(QStringLiteral("unsupported"), record.unsupported());
+    return object.text() + '\n';
 }
 
 // The path, then the seven fields, every other key (a line a value), the pictures, the audio,

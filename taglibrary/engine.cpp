@@ -7,6 +7,9 @@
 #include "quillet.h"
 #include "safesave.h"
 #include "save/check.h"
+#ifndef _WIN32
+#    include "save/fileview.h"
+#endif
 #include "save/readsource.h"
 #include "taglibcompat.h"
 #include "textconv.h"
@@ -15,6 +18,7 @@
 #include <cstdio>
 #include <memory>
 #include <new>
+#include <utility>
 
 #include <taglib/aiffproperties.h>
 #include <taglib/apeproperties.h>
@@ -164,12 +168,20 @@ bool readOpened(const std::wstring &path, const std::function<bool(TagLib::FileR
     const ReadSource source(nativePath);
     // One read-only stream for TagLib and the check of the content alike: Windows refuses a
     // second handle of a file while another is open for writing.
-    std::unique_ptr<TagLib::FileStream> opened;
+    std::unique_ptr<TagLib::IOStream> opened;
     TagLib::IOStream *stream = source.stream();
     if (!stream) {
-        opened = std::make_unique<TagLib::FileStream>(nativePath.fileName(), true);
-        if (!opened->isOpen())
+#ifdef _WIN32
+        auto file = std::make_unique<TagLib::FileStream>(nativePath.fileName(), true);
+        if (!file->isOpen())
             return explainUnread(nativePath);
+        opened = std::move(file);
+#else
+        // Read at a position of its own: TagLib's seeks cost no system call.
+        opened = FileView::open(nativePath.native());
+        if (!opened)
+            return false;
+#endif
         stream = opened.get();
     }
     // The reference is scoped to this function: the file is closed before the caller returns.

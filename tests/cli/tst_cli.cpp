@@ -115,6 +115,7 @@ private slots:
     void init();
 
     void showJson();
+    void showJsonAsQtWritesIt();
     void showJsonCoverType_data();
     void showJsonCoverType();
     void showText();
@@ -206,6 +207,24 @@ void TestCli::showJson()
     QCOMPARE(objects[1].value("title").toString(), QStringLiteral("Plain"));
     QCOMPARE(objects[1].value("cover_bytes").toInteger(), 0);
     QCOMPARE(objects[1].value("cover_type").toString(), QStringLiteral("none"));
+}
+
+void TestCli::showJsonAsQtWritesIt()
+{
+    // Every escape and every length of UTF-8: the line is what QJsonDocument's compact form
+    // makes of the same object.
+    const QString mp3 = copyFixture(*dir, QStringLiteral("tone.mp3"));
+    const QString odd = QStringLiteral("\"q\" \\ \t\n\r\b\f\x01\x1f é € 😀");
+    const ProgramRun set = quillet({"set", "--tag", "ODD=" + odd, mp3});
+    QCOMPARE(set.exitCode, 0);
+
+    const ProgramRun run = quillet({QStringLiteral("show"), QStringLiteral("--json"), mp3});
+    QCOMPARE(run.exitCode, 0);
+    const QByteArray line = run.out.trimmed();
+    const QJsonDocument document = QJsonDocument::fromJson(line);
+    QCOMPARE(document.object().value("tags").toObject().value("ODD").toArray().at(0).toString(),
+             odd);
+    QCOMPARE(line, document.toJson(QJsonDocument::Compact));
 }
 
 void TestCli::showJsonCoverType_data()
