@@ -22,7 +22,6 @@
 #include <QStandardPaths>
 #include <QTableView>
 #include <QTimer>
-#include <QUndoStack>
 
 #include <algorithm>
 #include <filesystem>
