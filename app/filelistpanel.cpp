@@ -1,74 +1,56 @@
 #include "filelistpanel.h"
 
-#include "filelistmodel.h"
+#include "fieldtable.h"
 #include "filewalk.h"
 #include "namestagsdialog.h"
 #include "renamedialog.h"
-#include "tagedit.h"
+#include "tagsession.h"
 
 #include <QAction>
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QMenu>
+#include <QSettings>
 #include <QSortFilterProxyModel>
 #include <QTableView>
+#include <QtConcurrent>
 
 #include <algorithm>
 #include <utility>
 
 namespace {
 
-// Files are read and saved two at a time, as `quillet --jobs 2` does: a third would only wait
-// for the disk or a core.
-constexpr int fileJobs = 2;
-
 // As in a spreadsheet.
 constexpr QAbstractItemView::EditTriggers editTriggers
         = QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed;
 
-const TagField &trackField()
-{
-    return *std::find_if(tagFields.begin(), tagFields.end(), [](const TagField &field) {
-        return QLatin1String(field.name) == QLatin1String("track");
-    });
-}
+const QString columnsSetting = QStringLiteral("fileList/columns");
+const QString headerSetting = QStringLiteral("fileList/header");
 
 QString filesText(qsizetype count)
 {
     return count == 1 ? FileListPanel::tr("1 file") : FileListPanel::tr("%1 files").arg(count);
 }
 
+QString latin(std::string_view text)
+{
+    return QString::fromLatin1(text.data(), qsizetype(text.size()));
+}
+
+// One file per path, however often and however it was named.
+QList<SessionFile> walk(const QStringList &arguments)
+{
+    QList<SessionFile> files;
+    for (const FileItem &item : withoutRepeats(collectFiles(arguments)))
+        files.append({item.path, item.root});
+    return files;
+}
+
 } // namespace
 
-struct FileListPanel::Reading
-{
-    QStringList arguments;
-    QList<FileItem> items;
-    std::vector<FileEntry> entries;
-};
-
-struct FileListPanel::Saving
-{
-    struct Job
-    {
-        int row;
-        QString path;
-        FieldTexts texts; // as the row showed them, to tell a row changed during the save
-        TagEdit edit;
-    };
-    struct Result
-    {
-        int error = 0;
-        QString reason;
-        FileEntry entry;
-    };
-    std::vector<Job> jobs;
-    std::vector<Result> results;
-};
-
-FileListPanel::FileListPanel(QWidget *parent)
+FileListPanel::FileListPanel(TagSession *session, QWidget *parent)
     : QDockWidget(parent)
-    , m_model(new FileListModel(this))
+    , m_session(session)
     , m_proxy(new QSortFilterProxyModel(this))
     , m_view(new QTableView(this))
 {
@@ -77,15 +59,18 @@ FileListPanel::FileListPanel(QWidget *parent)
     setFeatures(QDockWidget::NoDockWidgetFeatures);
     setTitleBarWidget(new QWidget(this));
     createView();
+    createHeader();
     createContextMenu();
-    createReading();
-    createSaving();
+    createSessionReports();
 }
 
 void FileListPanel::createView()
 {
-    m_proxy->setSourceModel(m_model);
-    m_proxy->setSortRole(FileListModel::SortRole);
+    m_proxy->setSourceModel(m_session);
+    m_proxy->setSortRole(TagSession::SortRole);
+    // Rows stay where they are while typed into, as in a spreadsheet, and every change to
+    // thousands of rows does not sort them all again; a click on a header sorts.
+    m_proxy->setDynamicSortFilter(false);
     m_view->setObjectName(QStringLiteral("fileTable"));
     m_view->setModel(m_proxy);
     m_view->setSelectionBehavior(QAbstractItemView::SelectRows);
@@ -93,13 +78,6 @@ void FileListPanel::createView()
     m_view->setEditTriggers(editTriggers);
     m_view->setWordWrap(false);
     m_view->verticalHeader()->hide();
-    // Rows as read, in the order of their paths, until the user sorts by a column.
-    m_view->horizontalHeader()->setSortIndicator(-1, Qt::AscendingOrder);
-    m_view->setSortingEnabled(true);
-    // Fixed widths: measuring thousands of rows' contents would hold up the window.
-    m_view->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
-    m_view->horizontalHeader()->setStretchLastSection(true);
-    m_view->setColumnWidth(FileListModel::FileNameColumn, 200);
     m_view->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     m_view->setMinimumHeight(160);
     setWidget(m_view);
@@ -114,12 +92,106 @@ void FileListPanel::createView()
     connect(all, &QAction::triggered, this, &FileListPanel::selectAll);
 }
 
+void FileListPanel::createHeader()
+{
+    QHeaderView *header = m_view->horizontalHeader();
+    // Fixed widths: measuring thousands of rows' contents would hold up the window.
+    header->setSectionResizeMode(QHeaderView::Interactive);
+    header->setStretchLastSection(true);
+    header->setSectionsMovable(true);
+    header->setContextMenuPolicy(Qt::CustomContextMenu);
+    m_columnMenu = new QMenu(this);
+    m_columnMenu->setObjectName(QStringLiteral("columnMenu"));
+    for (const quillet::KnownField &field : quillet::knownFields) {
+        QAction *action = m_columnMenu->addAction(tr(field.label));
+        const QString key = latin(field.key);
+        action->setData(key);
+        action->setCheckable(true);
+        connect(action, &QAction::triggered, this,
+                [this, key](bool checked) { showColumn(key, checked); });
+    }
+    connect(header, &QWidget::customContextMenuRequested, this, &FileListPanel::showColumnMenu);
+    restoreHeader();
+    checkShownColumns();
+    connect(header, &QHeaderView::sectionMoved, this, &FileListPanel::saveHeader);
+    connect(header, &QHeaderView::sectionResized, this, &FileListPanel::saveHeader);
+    connect(header, &QHeaderView::sortIndicatorChanged, this, &FileListPanel::saveHeader);
+}
+
+void FileListPanel::restoreHeader()
+{
+    const QSettings settings;
+    QStringList keys = settings.value(columnsSetting).toStringList();
+    if (keys.isEmpty())
+        keys = TagSession::defaultColumnKeys();
+    m_restoring = true;
+    m_session->setColumnKeys(keys);
+    QHeaderView *header = m_view->horizontalHeader();
+    if (!header->restoreState(settings.value(headerSetting).toByteArray())) {
+        m_view->setColumnWidth(TagSession::FileNameColumn, 200);
+        // Rows as read, in the order of their paths, until the user sorts by a column.
+        header->setSortIndicator(-1, Qt::AscendingOrder);
+    }
+    m_view->setSortingEnabled(true);
+    m_restoring = false;
+}
+
+void FileListPanel::saveHeader()
+{
+    if (m_restoring)
+        return;
+    QSettings settings;
+    settings.setValue(columnsSetting, m_session->columnKeys());
+    settings.setValue(headerSetting, m_view->horizontalHeader()->saveState());
+}
+
+void FileListPanel::checkShownColumns()
+{
+    const QStringList shown = m_session->columnKeys();
+    for (QAction *action : m_columnMenu->actions())
+        action->setChecked(shown.contains(action->data().toString()));
+}
+
+void FileListPanel::showColumnMenu(const QPoint &pos)
+{
+    checkShownColumns();
+    m_columnMenu->popup(m_view->horizontalHeader()->mapToGlobal(pos));
+}
+
+void FileListPanel::showColumn(const QString &key, bool shown)
+{
+    QStringList keys = m_session->columnKeys();
+    if (shown == keys.contains(key))
+        return;
+    if (shown)
+        keys.append(key);
+    else
+        keys.removeAll(key);
+    // The other columns keep their widths; a new one comes at the end.
+    QHeaderView *header = m_view->horizontalHeader();
+    QHash<QString, int> widths;
+    for (int column = 0; column < m_session->columnCount(); ++column)
+        widths.insert(m_session->keyOf(column) + QString::number(column == 0),
+                      header->sectionSize(column));
+    m_restoring = true;
+    m_session->setColumnKeys(keys);
+    for (int column = 0; column < m_session->columnCount(); ++column) {
+        const auto width
+                = widths.constFind(m_session->keyOf(column) + QString::number(column == 0));
+        if (width != widths.cend())
+            header->resizeSection(column, *width);
+    }
+    m_restoring = false;
+    checkShownColumns();
+    saveHeader();
+}
+
 void FileListPanel::selectAll()
 {
     m_selectingAll = true;
     m_view->selectAll();
     m_selectingAll = false;
-    m_selectAllRead = m_reading.isRunning();
+    m_selectAllRead = m_session->isReading() || m_walking;
 }
 
 void FileListPanel::createContextMenu()
@@ -136,8 +208,8 @@ void FileListPanel::createContextMenu()
     remove->setShortcutContext(Qt::WidgetShortcut);
     m_view->addAction(remove);
     connect(remove, &QAction::triggered, this, [this] {
-        if (!isSaving() && !selectedRows().isEmpty())
-            emit removeRequested(selectedRows());
+        if (!isSaving() && !selectedIds().isEmpty())
+            emit removeRequested(selectedIds());
     });
     m_menu->addSeparator();
     QAction *rename = m_menu->addAction(tr("Rename files from tags…"));
@@ -146,13 +218,6 @@ void FileListPanel::createContextMenu()
     QAction *fromNames = m_menu->addAction(tr("Tags from file names…"));
     fromNames->setObjectName(QStringLiteral("actionTags_from_file_names"));
     connect(fromNames, &QAction::triggered, this, &FileListPanel::tagsFromNames);
-    m_undoRename = m_menu->addAction(tr("Undo rename"));
-    m_undoRename->setObjectName(QStringLiteral("actionUndo_rename"));
-    m_undoRename->setShortcut(QKeySequence::Undo);
-    m_undoRename->setShortcutContext(Qt::WidgetShortcut);
-    m_undoRename->setEnabled(false);
-    m_view->addAction(m_undoRename);
-    connect(m_undoRename, &QAction::triggered, this, &FileListPanel::undoRename);
     m_view->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(m_view, &QWidget::customContextMenuRequested, this, &FileListPanel::showContextMenu);
 }
@@ -169,50 +234,55 @@ QSize FileListPanel::sizeHint() const
     return QSize(960, 260);
 }
 
-QList<int> FileListPanel::selectedRows() const
+QList<RowId> FileListPanel::selectedIds() const
 {
-    const QModelIndexList picked = m_view->selectionModel()->selectedRows();
+    // By the selection's ranges: asking for each selected row's index would go over each
+    // column of thousands of rows.
     QList<int> shown;
-    shown.reserve(picked.size());
-    for (const QModelIndex &index : picked)
-        shown.append(index.row());
+    for (const QItemSelectionRange &range : m_view->selectionModel()->selection()) {
+        for (int row = range.top(); row <= range.bottom(); ++row)
+            shown.append(row);
+    }
     std::sort(shown.begin(), shown.end());
-    QList<int> rows;
-    rows.reserve(shown.size());
+    shown.erase(std::unique(shown.begin(), shown.end()), shown.end());
+    QList<RowId> ids;
+    ids.reserve(shown.size());
     for (const int row : std::as_const(shown))
-        rows.append(m_proxy->mapToSource(m_proxy->index(row, 0)).row());
-    return rows;
+        ids.append(m_session->idAt(m_proxy->mapToSource(m_proxy->index(row, 0)).row()));
+    return ids;
 }
 
-QList<int> FileListPanel::shownRows() const
+QList<RowId> FileListPanel::shownIds() const
 {
-    QList<int> rows;
-    rows.reserve(m_proxy->rowCount());
+    QList<RowId> ids;
+    ids.reserve(m_proxy->rowCount());
     for (int row = 0; row < m_proxy->rowCount(); ++row)
-        rows.append(m_proxy->mapToSource(m_proxy->index(row, 0)).row());
-    return rows;
+        ids.append(m_session->idAt(m_proxy->mapToSource(m_proxy->index(row, 0)).row()));
+    return ids;
+}
+
+bool FileListPanel::isBusy() const
+{
+    return m_walking || m_session->isReading() || isSaving();
+}
+
+bool FileListPanel::isSaving() const
+{
+    return m_saving;
 }
 
 void FileListPanel::numberTracks()
 {
-    QList<int> rows = selectedRows();
-    if (rows.size() < 2)
-        rows = shownRows();
-    // The track field holds a number alone: the library writes no total.
-    for (int i = 0; i < rows.size(); ++i)
-        m_model->setText(rows.at(i), trackField(), QString::number(i + 1));
+    QList<RowId> ids = selectedIds();
+    if (ids.size() < 2)
+        ids = shownIds();
+    m_session->numberTracks(ids);
 }
 
-void FileListPanel::removeRows(const QList<int> &rows)
+QList<RowId> FileListPanel::idsToName() const
 {
-    forgetRenames();
-    m_model->remove(rows);
-}
-
-QList<int> FileListPanel::rowsToName() const
-{
-    const QList<int> rows = selectedRows();
-    return rows.isEmpty() ? shownRows() : rows;
+    const QList<RowId> ids = selectedIds();
+    return ids.isEmpty() ? shownIds() : ids;
 }
 
 void FileListPanel::renameFromTags()
@@ -221,91 +291,71 @@ void FileListPanel::renameFromTags()
         return;
     // The names come from the fields as the list shows them, unsaved edits included; the rows
     // keep their edits under the new names.
-    RenameDialog dialog(m_model->fileFields(rowsToName()), this);
+    const QList<RowId> ids = idsToName();
+    RenameDialog dialog(m_session->fileFields(ids), this);
+    dialog.setPlanOnly(true);
     if (dialog.exec() != QDialog::Accepted)
         return;
-    m_renames = dialog.renamed();
-    for (const RenameDone &done : std::as_const(m_renames)) {
-        const int row = m_model->rowOf(done.from);
-        if (row >= 0)
-            m_model->setPath(row, done.to);
+    QList<QPair<RowId, QString>> renames;
+    for (const RenameRow &planned : dialog.planned()) {
+        const auto id = std::find_if(ids.cbegin(), ids.cend(), [&](RowId candidate) {
+            return m_session->path(candidate) == planned.from;
+        });
+        if (id != ids.cend())
+            renames.append({*id, planned.to});
     }
-    m_undoRename->setEnabled(!m_renames.isEmpty());
-    const QStringList failures = dialog.failures();
+    QStringList failures = dialog.failures();
+    const auto failed = connect(m_session, &TagSession::renameFailed, this,
+                                [&failures](const QString &path, const QString &reason) {
+                                    failures.append(path + QStringLiteral(": ") + reason);
+                                });
+    const int renamed = m_session->rename(renames);
+    disconnect(failed);
     if (failures.isEmpty())
-        emit status(tr("Rename OK: %1 renamed").arg(filesText(m_renames.size())), QString());
+        emit status(tr("Rename OK: %1 renamed").arg(filesText(renamed)), QString());
     else
         emit status(tr("Rename error: %1 of %2 files not renamed")
                             .arg(failures.size())
-                            .arg(failures.size() + m_renames.size()),
+                            .arg(failures.size() + renamed),
                     failures.join(QLatin1Char('\n')));
     emit selectionChanged();
-}
-
-void FileListPanel::undoRename()
-{
-    if (isBusy() || m_renames.isEmpty())
-        return;
-    QStringList failures;
-    // Last renamed first: a folder made for several files is removed once the last leaves it.
-    for (auto done = m_renames.crbegin(); done != m_renames.crend(); ++done) {
-        // A save since may have replaced the file: it is then known by what it holds.
-        const int row = m_model->rowOf(done->to);
-        const int error = ::undoRename(*done, row >= 0 ? m_model->audio(row) : QString());
-        if (error != 0) {
-            failures.append(done->to + QStringLiteral(": ") + renameFailure(error));
-            continue;
-        }
-        if (row >= 0)
-            m_model->setPath(row, done->from);
-    }
-    const qsizetype total = m_renames.size();
-    forgetRenames();
-    if (failures.isEmpty())
-        emit status(tr("Undo rename OK: %1 put back").arg(filesText(total)), QString());
-    else
-        emit status(tr("Undo rename error: %1 of %2 files not put back")
-                            .arg(failures.size())
-                            .arg(total),
-                    failures.join(QLatin1Char('\n')));
-    emit selectionChanged();
-}
-
-void FileListPanel::forgetRenames()
-{
-    m_renames.clear();
-    if (m_undoRename)
-        m_undoRename->setEnabled(false);
 }
 
 void FileListPanel::tagsFromNames()
 {
     if (isBusy())
         return;
-    NamesTagsDialog dialog(m_model->fileFields(rowsToName()), this);
+    const QList<RowId> ids = idsToName();
+    NamesTagsDialog dialog(m_session->fileFields(ids), this);
     if (dialog.exec() != QDialog::Accepted)
         return;
-    // Unsaved edits, as if typed into the cells: Save writes them.
+    // Unsaved edits, as if typed into the cells, all as one step: Save writes them.
+    QList<QPair<RowId, QList<SessionValue>>> values;
     for (const FieldsFromName &file : dialog.changes()) {
-        const int row = m_model->rowOf(file.path);
-        for (const FieldValue &value : file.fields)
-            // The list holds the form's seven; a pattern's other fields are not its to change.
-            if (row >= 0 && value.field < tagFields.size())
-                m_model->setText(row, tagFields[value.field], value.text);
+        const auto id = std::find_if(ids.cbegin(), ids.cend(), [&](RowId candidate) {
+            return m_session->path(candidate) == file.path;
+        });
+        if (id == ids.cend())
+            continue;
+        QList<SessionValue> fields;
+        for (const FieldValue &value : file.fields) {
+            if (value.field < quillet::formFieldCount)
+                fields.append({latin(quillet::formField(value.field).key),
+                               value.text.isEmpty() ? QStringList() : QStringList {value.text}});
+        }
+        values.append({*id, fields});
     }
+    m_session->applyValues(values, tr("Tags from file names"));
 }
 
 void FileListPanel::clear()
 {
-    forgetRenames();
     const bool busy = isBusy();
-    m_reading.abandon();
-    m_saving.abandon();
-    m_read.reset();
-    m_saved.reset();
-    m_showTimer.stop();
+    m_walk.cancel();
+    m_walking = false;
     m_saveWhenRead = false;
-    m_model->clear();
+    m_saving = false;
+    m_session->clear();
     if (busy)
         emit busyChanged(false);
 }
@@ -313,81 +363,54 @@ void FileListPanel::clear()
 void FileListPanel::cancel()
 {
     m_saveWhenRead = false;
-    m_reading.cancel();
-    m_saving.cancel();
+    m_walk.cancel();
+    m_session->cancel();
 }
 
-void FileListPanel::createReading()
+void FileListPanel::createSessionReports()
 {
-    m_showTimer.setSingleShot(true);
-    m_showTimer.setInterval(100);
-    connect(&m_showTimer, &QTimer::timeout, this, &FileListPanel::showRowsRead);
-    connect(&m_reading, &BackgroundBatch::counted, this, [this](qsizetype count) {
-        m_readTotal = count;
-        emit progress(0, count);
+    connect(&m_walk, &QFutureWatcher<QList<SessionFile>>::finished, this, [this] {
+        if (!std::exchange(m_walking, false))
+            return;
+        if (m_walk.isCanceled() || m_walk.future().resultCount() == 0) {
+            readingFinished();
+            return;
+        }
+        m_session->open(m_walk.result());
+        emit progress(0, m_session->readTotal());
     });
-    connect(&m_reading, &BackgroundBatch::delivered, this, &FileListPanel::rowsRead);
-    connect(&m_reading, &BackgroundBatch::finished, this, &FileListPanel::readingFinished);
+    connect(m_session, &TagSession::readProgress, this, &FileListPanel::rowsRead);
+    connect(m_session, &TagSession::readFinished, this, &FileListPanel::readingFinished);
+    connect(m_session, &TagSession::saveProgress, this, [this](qsizetype done, qsizetype) {
+        m_saveDone = done;
+        emit progress(done, m_saveTotal);
+    });
+    connect(m_session, &TagSession::saveFinished, this, &FileListPanel::savingFinished);
 }
 
 void FileListPanel::open(const QStringList &arguments)
 {
-    forgetRenames();
-    m_saving.cancel();
-    m_saveWhenRead = false;
-    m_model->clear();
-    auto reading = std::make_shared<Reading>();
-    reading->arguments = arguments;
-    m_read = reading;
-    m_readTotal = 0;
-    m_readTo = 0;
-    m_shown = 0;
-    m_showTimer.stop();
-    const auto prepare = [reading] {
-        // One row per file, however often and however it was named.
-        reading->items = withoutRepeats(collectFiles(reading->arguments));
-        reading->entries.resize(std::size_t(reading->items.size()));
-        return reading->items.size();
-    };
-    const auto work = [reading](qsizetype i) {
-        const FileItem &item = reading->items.at(i);
-        FileEntry &entry = reading->entries[std::size_t(i)];
-        if (item.error.isEmpty()) {
-            entry = FileEntry::read(item.path);
-            entry.root = item.root;
-        } else {
-            entry.path = item.path;
-            entry.problem = item.error;
-        }
-    };
-    m_reading.start(prepare, work, fileJobs);
+    clear();
+    m_walking = true;
+    m_walk.setFuture(QtConcurrent::run(walk, arguments));
     emit busyChanged(true);
 }
 
-void FileListPanel::rowsRead(qsizetype, qsizetype to)
+void FileListPanel::rowsRead(qsizetype done, qsizetype total)
 {
-    m_readTo = to;
-    // The first rows at once, the next ones once the timer has run out.
-    if (!m_showTimer.isActive())
-        showRowsRead();
-}
-
-void FileListPanel::showRowsRead()
-{
-    if (!m_read || m_readTo == m_shown)
+    // One file is read for the form alone, which says how that went.
+    if (isHidden())
         return;
-    m_model->append(m_read->entries, std::size_t(m_shown), std::size_t(m_readTo));
-    m_shown = m_readTo;
     if (m_selectAllRead)
         selectAll();
-    emit progress(m_shown, m_readTotal);
+    emit progress(done, total);
     emit status(readCount(), QString());
-    m_showTimer.start();
 }
 
 QString FileListPanel::readCount() const
 {
-    const QString read = tr("%1 of %2 files read").arg(m_shown).arg(m_readTotal);
+    const QString read
+            = tr("%1 of %2 files read").arg(m_session->rowCount()).arg(m_session->readTotal());
     return m_saveWhenRead ? read + tr("; saved once all are read") : read;
 }
 
@@ -396,41 +419,60 @@ void FileListPanel::saveModified()
     if (isSaving())
         return;
     commitEdit();
-    if (!m_reading.isRunning()) {
-        save(m_model->modifiedRows());
+    if (m_session->isReading() || m_walking) {
+        // The rows still to come may be edited too before the save begins.
+        m_saveWhenRead = true;
+        emit status(readCount(), QString());
         return;
     }
-    // The rows still to come may be edited too before the save begins.
-    m_saveWhenRead = true;
-    emit status(readCount(), QString());
+    save(m_session->modifiedIds());
 }
 
-void FileListPanel::readingFinished(qsizetype done)
+void FileListPanel::save(const QList<RowId> &ids)
 {
-    showRowsRead();
-    m_showTimer.stop();
-    const auto unread
-            = std::count_if(m_read->entries.begin(), m_read->entries.begin() + done,
-                            [](const FileEntry &entry) { return !entry.problem.isEmpty(); });
-    m_read.reset();
+    // Left open, a cell's text would be put back to the file's by its row's result.
+    commitEdit();
+    savingStarted(std::count_if(ids.cbegin(), ids.cend(),
+                                [this](RowId id) { return m_session->isModified(id); }));
+    m_session->save(ids);
+}
+
+void FileListPanel::savingStarted(qsizetype total)
+{
+    m_saveWhenRead = false;
+    m_saveTotal = total;
+    m_saveDone = 0;
+    m_saving = true;
+    // The rows stay as they are until their files are saved and read again.
+    m_view->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    emit busyChanged(true);
+    emit progress(0, m_saveTotal);
+}
+
+void FileListPanel::readingFinished()
+{
+    if (isHidden() || m_walking || m_session->isReading())
+        return;
+    if (m_selectAllRead)
+        selectAll();
+    m_selectAllRead = false;
     emit busyChanged(isBusy());
+    const qsizetype read = m_session->rowCount();
+    qsizetype unread = 0;
+    for (const RowId id : m_session->allIds())
+        unread += m_session->row(id)->problem.isEmpty() ? 0 : 1;
     const QString reason = unread == 0
             ? QString()
-            : tr("%1 of %2 files could not be read").arg(unread).arg(done);
+            : tr("%1 of %2 files could not be read").arg(unread).arg(read);
     // As one file that cannot be read still opens: the rows say why.
-    if (done < m_readTotal)
-        emit status(tr("Reading cancelled: %1 of %2 files read").arg(done).arg(m_readTotal),
-                    reason);
+    if (read < m_session->readTotal())
+        emit status(
+                tr("Reading cancelled: %1 of %2 files read").arg(read).arg(m_session->readTotal()),
+                reason);
     else
         emit status(tr("Load tag OK"), reason);
     if (std::exchange(m_saveWhenRead, false))
-        save(m_model->modifiedRows());
-}
-
-void FileListPanel::createSaving()
-{
-    connect(&m_saving, &BackgroundBatch::delivered, this, &FileListPanel::rowsSaved);
-    connect(&m_saving, &BackgroundBatch::finished, this, &FileListPanel::savingFinished);
+        save(m_session->modifiedIds());
 }
 
 void FileListPanel::commitEdit()
@@ -441,74 +483,20 @@ void FileListPanel::commitEdit()
     }
 }
 
-void FileListPanel::save(const QList<int> &rows)
+void FileListPanel::savingFinished(int failed)
 {
-    // Left open, a cell's text would be put back to the file's by its row's result.
-    commitEdit();
-    m_saveWhenRead = false; // this save takes the place of one waiting for the reading
-    auto saving = std::make_shared<Saving>();
-    for (const int row : rows) {
-        if (m_model->isModified(row))
-            saving->jobs.push_back(
-                    {row, m_model->path(row), m_model->texts(row), m_model->edit(row)});
-    }
-    saving->results.resize(saving->jobs.size());
-    m_saved = saving;
-    m_failed = 0;
-    m_saveTotal = qsizetype(saving->jobs.size());
-    // The rows stay as they are until their files are saved and read again.
-    m_view->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    const auto prepare = [saving] { return qsizetype(saving->jobs.size()); };
-    const auto work = [saving](qsizetype i) {
-        const Saving::Job &job = saving->jobs[std::size_t(i)];
-        Saving::Result &result = saving->results[std::size_t(i)];
-        result.error = job.edit.save(job.path, &result.reason);
-        // What the file holds now, other programs' changes included.
-        if (result.error == 0)
-            result.entry = FileEntry::read(job.path);
-    };
-    m_saving.start(prepare, work, fileJobs);
-    emit busyChanged(true);
-    emit progress(0, m_saveTotal);
-}
-
-void FileListPanel::rowsSaved(qsizetype from, qsizetype to)
-{
-    for (qsizetype i = from; i < to; ++i) {
-        const Saving::Job &job = m_saved->jobs[std::size_t(i)];
-        Saving::Result &result = m_saved->results[std::size_t(i)];
-        if (result.error == 0) {
-            // A row changed while its file was saved (a cover dropped meanwhile) keeps the
-            // change, still to be saved.
-            if (m_model->texts(job.row) == job.texts
-                && m_model->newCover(job.row).isSharedWith(job.edit.cover()))
-                m_model->replace(job.row, result.entry);
-        } else {
-            // The edits stay, to be corrected and saved again.
-            m_model->setProblem(job.row, result.reason);
-            ++m_failed;
-        }
-        result = Saving::Result();
-    }
-    emit progress(to, m_saveTotal);
-}
-
-void FileListPanel::savingFinished(qsizetype done)
-{
-    m_saved.reset();
+    if (!m_saving)
+        return;
+    m_saving = false;
     m_view->setEditTriggers(editTriggers);
     emit busyChanged(isBusy());
-    const qsizetype unsaved = m_saveTotal - done + m_failed;
-    if (m_failed > 0)
-        emit status(tr("Save error %1: %2 of %3 files not saved")
-                            .arg(-1)
-                            .arg(m_failed)
-                            .arg(m_saveTotal),
-                    tr("the rows of the files not saved say why"));
-    else if (done < m_saveTotal)
-        emit status(tr("Save cancelled: %1 of %2 files saved").arg(done).arg(m_saveTotal),
+    if (failed > 0)
+        emit status(
+                tr("Save error %1: %2 of %3 files not saved").arg(-1).arg(failed).arg(m_saveTotal),
+                tr("the rows of the files not saved say why"));
+    else if (m_saveDone < m_saveTotal)
+        emit status(tr("Save cancelled: %1 of %2 files saved").arg(m_saveDone).arg(m_saveTotal),
                     QString());
     else
         emit status(tr("Save tag OK"), QString());
-    emit saveFinished(int(unsaved));
 }

@@ -5,6 +5,7 @@
 #include "filelistpanel.h"
 #include "limitedreply.h"
 #include "productprofile.h"
+#include "tagsession.h"
 #include "textfinder.h"
 #include "versionorder.h"
 
@@ -19,7 +20,10 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QSettings>
 #include <QStatusBar>
+#include <QTimer>
+#include <QUndoStack>
 
 namespace {
 
@@ -42,6 +46,7 @@ MainWindow::MainWindow(QWidget *parent, const QUrl &feedUrl,
                        std::chrono::milliseconds transferTimeout)
     : QMainWindow(parent)
     , ui(new Ui::MainWindow)
+    , session(new TagSession(this))
     , textFinder(nullptr)
     , infoDisplay(nullptr)
     , verDisplay(nullptr)
@@ -50,8 +55,9 @@ MainWindow::MainWindow(QWidget *parent, const QUrl &feedUrl,
     ui->setupUi(this);
 
     // Replaces the form's empty central widget, which Qt then disposes of.
-    textFinder = new TextFinder(this);
+    textFinder = new TextFinder(this, session);
     setCentralWidget(textFinder);
+    connect(textFinder, &TextFinder::sysInfo, this, &MainWindow::updateSysInfo);
 
     profile = new ProductProfile;
 
@@ -102,12 +108,18 @@ MainWindow::MainWindow(QWidget *parent, const QUrl &feedUrl,
 
     createShortcuts();
     createFileList();
+    createUndo();
     createFileDrops();
     createProgress();
+    restoreLayout();
 }
 
 MainWindow::~MainWindow()
 {
+    // The views before the session they show.
+    disconnect(fileList, nullptr, this, nullptr);
+    delete fileList;
+    delete textFinder;
     delete ui;
     delete profile;
 }
@@ -209,10 +221,41 @@ void MainWindow::updateSysInfo(const QString &message)
 void MainWindow::closeEvent(QCloseEvent *event)
 {
     // Closing by "Exit", its shortcut or the title bar never loses unsaved changes silently.
-    if (textFinder->maybeSave())
-        event->accept();
-    else
+    // Several files are saved in the background: the window closes once they are.
+    const TextFinder::GoOn go
+            = textFinder->askToGoOn({}, [this] { QTimer::singleShot(0, this, &QWidget::close); });
+    if (go != TextFinder::GoOn::Now) {
         event->ignore();
+        return;
+    }
+    saveLayout();
+    event->accept();
+}
+
+void MainWindow::restoreLayout()
+{
+    const QSettings settings;
+    restoreGeometry(settings.value(QStringLiteral("window/geometry")).toByteArray());
+}
+
+void MainWindow::saveLayout() const
+{
+    QSettings settings;
+    settings.setValue(QStringLiteral("window/geometry"), saveGeometry());
+    if (fileList->isVisible())
+        settings.setValue(QStringLiteral("window/listHeight"), fileList->height());
+}
+
+void MainWindow::placeList(bool shown)
+{
+    if (!shown)
+        return;
+    // Room for the list as well as the form; the list takes most of the height, or the height
+    // it had last.
+    const QSize listWidth(fileList->sizeHint().width(), 0);
+    resize(size().expandedTo(sizeHint()).expandedTo(listWidth));
+    const int height = QSettings().value(QStringLiteral("window/listHeight"), 0).toInt();
+    resizeDocks({fileList}, {height > 0 ? height : this->height() * 2 / 3}, Qt::Vertical);
 }
 
 void MainWindow::createShortcuts()
@@ -240,10 +283,33 @@ void MainWindow::createFileDrops()
 
 void MainWindow::createFileList()
 {
-    // Above the editor, shown once several files are open.
-    auto *list = new FileListPanel(this);
-    addDockWidget(Qt::TopDockWidgetArea, list);
-    textFinder->setFileList(list);
+    // Above the editor, shown once several files are open; its edge to the form moves as a
+    // splitter's does.
+    fileList = new FileListPanel(session, this);
+    addDockWidget(Qt::TopDockWidgetArea, fileList);
+    textFinder->setFileList(fileList);
+    connect(fileList, &QDockWidget::visibilityChanged, this, &MainWindow::placeList);
+}
+
+void MainWindow::createUndo()
+{
+    // The session's undo, by the standard keys anywhere in the window and in the list's menu;
+    // none of the window's menus.
+    QAction *undo = session->undoStack()->createUndoAction(this, tr("Undo"));
+    undo->setObjectName(QStringLiteral("actionUndo"));
+    undo->setShortcut(QKeySequence::Undo);
+    QAction *redo = session->undoStack()->createRedoAction(this, tr("Redo"));
+    redo->setObjectName(QStringLiteral("actionRedo"));
+    QList<QKeySequence> redoKeys = QKeySequence::keyBindings(QKeySequence::Redo);
+    const QKeySequence shiftZ(Qt::CTRL | Qt::SHIFT | Qt::Key_Z);
+    if (!redoKeys.contains(shiftZ))
+        redoKeys.prepend(shiftZ);
+    redo->setShortcuts(redoKeys);
+    addAction(undo);
+    addAction(redo);
+    fileList->contextMenu()->addSeparator();
+    fileList->contextMenu()->addAction(undo);
+    fileList->contextMenu()->addAction(redo);
 }
 
 void MainWindow::createProgress()
@@ -258,7 +324,7 @@ void MainWindow::createProgress()
     ui->statusbar->addWidget(cancelButton);
     progressBar->hide();
     cancelButton->hide();
-    FileListPanel *files = textFinder->fileListPanel();
+    FileListPanel *files = fileList;
     connect(files, &FileListPanel::progress, this, &MainWindow::showProgress);
     connect(files, &FileListPanel::busyChanged, progressBar, &QWidget::setVisible);
     connect(files, &FileListPanel::busyChanged, cancelButton, &QWidget::setVisible);

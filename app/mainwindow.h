@@ -11,6 +11,8 @@ class QLabel;
 class QProgressBar;
 class QPushButton;
 class ProductProfile;
+class FileListPanel;
+class TagSession;
 class TextFinder;
 
 namespace Ui {
@@ -52,11 +54,18 @@ private:
     void createShortcuts();
     void createFileDrops();
     void createFileList();
+    void createUndo();
+    void placeList(bool shown);
+    void restoreLayout();
+    void saveLayout() const;
     void createProgress();
     void showProgress(qsizetype done, qsizetype total);
 
     Ui::MainWindow *ui;
+    // What the form and the list show and edit: the one session of the window.
+    TagSession *session;
     TextFinder *textFinder;
+    FileListPanel *fileList = nullptr;
     QLabel *infoDisplay;
     QLabel *verDisplay;
     ProductProfile *profile;

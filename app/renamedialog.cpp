@@ -27,8 +27,16 @@ void RenameDialog::apply(const NamePattern &pattern)
 {
     m_renamed.clear();
     m_failures.clear();
+    m_planned.clear();
     // Planned again: files may have come or gone since the preview.
     for (const RenameRow &row : planRenames(pattern, files())) {
+        if (m_planOnly) {
+            if (!row.error.isEmpty())
+                m_failures += row.from + QStringLiteral(": ") + row.error;
+            else if (row.renames())
+                m_planned += row;
+            continue;
+        }
         RenameDone done;
         const int error = row.renames() ? renameFile(row.from, row.to, &done) : 0;
         if (!row.error.isEmpty() || error != 0)

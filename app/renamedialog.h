@@ -18,6 +18,9 @@ public:
     QList<RenameDone> renamed() const { return m_renamed; }
     // After OK: "FILE: reason" for each file that could not be renamed then.
     QStringList failures() const { return m_failures; }
+    // OK then renames nothing: planned() holds the renames for the window to make (and undo).
+    void setPlanOnly(bool planOnly) { m_planOnly = planOnly; }
+    QList<RenameRow> planned() const { return m_planned; }
 
 protected:
     int preview(const NamePattern &pattern) override;
@@ -27,6 +30,8 @@ private:
     QList<RenameRow> m_rows;
     QList<RenameDone> m_renamed;
     QStringList m_failures;
+    QList<RenameRow> m_planned;
+    bool m_planOnly = false;
 };
 
 #endif // RENAMEDIALOG_H

@@ -4,18 +4,17 @@
 #include "audiofiles.h"
 #include "chosencover.h"
 #include "coverimage.h"
-#include "filelistmodel.h"
 #include "filelistpanel.h"
 #include "tagfield.h"
-#include "tagrecord.h"
+#include "tagsession.h"
 #include "widetext.h"
 
 #include <QDir>
-#include <QEventLoop>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QImage>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPixmap>
@@ -51,25 +50,60 @@ QPixmap coverPixmap(const QImage &shown)
     return shown.isNull() ? QPixmap() : QPixmap::fromImage(shown);
 }
 
+// A number of the seven as the form has always shown it: the digits it starts with, without
+// leading zeros, at most four; "0" when there are none.
+QString shortNumber(const QString &text)
+{
+    qsizetype digits = 0;
+    while (digits < text.size() && text[digits].isDigit() && text[digits].unicode() < 128)
+        ++digits;
+    QString number = text.left(digits);
+    while (number.size() > 1 && number.startsWith(QLatin1Char('0')))
+        number.remove(0, 1);
+    if (number.isEmpty())
+        return QStringLiteral("0");
+    return number.size() > 4 ? number.left(4) : number;
+}
+
+const QString &keyOf(const TagField &tagField)
+{
+    // Made once: the form asks for them for each of thousands of rows.
+    static const QStringList keys = [] {
+        QStringList all;
+        for (const TagField &each : tagFields)
+            all.append(QString::fromLatin1(each.key.data(), qsizetype(each.key.size())));
+        return all;
+    }();
+    return keys.at(&tagField - tagFields.data());
+}
+
 } // namespace
 
-TextFinder::TextFinder(QWidget *parent)
+TextFinder::TextFinder(QWidget *parent, TagSession *session)
     : QWidget(parent)
     , ui(new Ui::TextFinder)
+    , m_session(session ? session : new TagSession(this))
 {
     ui->setupUi(this);
     // File names may look like markup ("<b>x</b>.mp3"); the path is shown as it is.
     ui->fileLabel->setTextFormat(Qt::PlainText);
+    createButtons();
     createShortcuts();
     createChangeTracking();
+    createSessionViews();
     connect(&preview, &CoverPreview::decoded, this, &TextFinder::showCover);
-    // The receiver is whatever widget hosts the editor; the main window provides the slot.
-    connect(this, SIGNAL(sysInfo(QString)), parent, SLOT(updateSysInfo(QString)));
 }
 
 TextFinder::~TextFinder()
 {
     delete ui;
+}
+
+void TextFinder::createButtons()
+{
+    connect(ui->findButton, &QAbstractButton::clicked, this, &TextFinder::openClicked);
+    connect(ui->saveButton, &QAbstractButton::clicked, this, &TextFinder::saveClicked);
+    connect(ui->choosePicButton, &QAbstractButton::clicked, this, &TextFinder::chooseCoverClicked);
 }
 
 void TextFinder::createShortcuts()
@@ -85,18 +119,43 @@ void TextFinder::createChangeTracking()
 {
     // Only what the user types counts; the report pane is never saved, so edits there do not.
     for (const TagField &tagField : tagFields) {
-        connect(field(tagField), &QLineEdit::textEdited, this,
+        QLineEdit *edit = field(tagField);
+        connect(edit, &QLineEdit::textEdited, this,
                 [this, &tagField](const QString &text) { fieldEdited(tagField, text); });
+        // Undo and redo are the session's, for every field at once.
+        edit->installEventFilter(this);
     }
+}
+
+bool TextFinder::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::ShortcutOverride) {
+        auto *key = static_cast<QKeyEvent *>(event);
+        // Left to the window's shortcuts: a line edit would undo its own text only.
+        if (key->matches(QKeySequence::Undo) || key->matches(QKeySequence::Redo))
+            return true;
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void TextFinder::createSessionViews()
+{
+    connect(m_session, &TagSession::modificationChanged, this, &TextFinder::modificationChanged);
+    connect(m_session, &TagSession::valuesChanged, this, &TextFinder::scheduleFieldRefresh);
+    connect(m_session, &TagSession::detailsRead, this, &TextFinder::detailsRead);
+    connect(m_session, &TagSession::saveFinished, this, &TextFinder::saveFinished);
 }
 
 bool TextFinder::openFile(const QString &path)
 {
-    if (!maybeSave())
-        return false;
-    hideList();
-    report(tr("Load tag OK"), loadFile(path));
-    return true;
+    const auto open = [this, path] {
+        hideList();
+        report(tr("Load tag OK"), loadFile(path));
+    };
+    const GoOn go = askToGoOn({}, open);
+    if (go == GoOn::Now)
+        open();
+    return go != GoOn::Stop;
 }
 
 bool TextFinder::openFiles(const QStringList &paths)
@@ -106,10 +165,11 @@ bool TextFinder::openFiles(const QStringList &paths)
         return openFile(paths.first());
     if (paths.isEmpty() || !fileList)
         return !paths.isEmpty() && openFile(paths.first());
-    if (!maybeSave())
-        return false;
-    showList(paths);
-    return true;
+    const auto open = [this, paths] { showList(paths); };
+    const GoOn go = askToGoOn({}, open);
+    if (go == GoOn::Now)
+        open();
+    return go != GoOn::Stop;
 }
 
 void TextFinder::chooseCover(const QString &path)
@@ -118,21 +178,18 @@ void TextFinder::chooseCover(const QString &path)
     // An image that does not load leaves nothing to write and nothing on show; the file's
     // own cover then stays as it is.
     const ChosenCover cover = ::chooseCover(path);
-    if (!listShown()) {
-        pendingCover = cover.bytes;
-        showChosenCover(cover.bytes, cover.image);
-        if (!pendingCover.isEmpty())
-            setModified(true);
+    if (listShown() && m_ids.isEmpty())
+        return;
+    if (cover.bytes.isEmpty())
+        m_session->dropCover(m_ids); // the earlier choice goes too
+    else
+        m_session->setCover(m_ids, cover.bytes);
+    if (cover.bytes.isEmpty() && listShown()) {
+        showSelectionCover();
         return;
     }
-    const QList<int> rows = fileList->selectedRows();
-    if (rows.isEmpty())
-        return;
-    fileList->model()->setNewCover(rows, cover.bytes);
-    if (cover.bytes.isEmpty())
-        showSelection();
-    else
-        showChosenCover(cover.bytes, cover.image);
+    shownCover = cover.bytes.isEmpty() ? 0 : sessionCoverId(cover.bytes);
+    showChosenCover(cover.bytes, cover.image);
 }
 
 void TextFinder::showChosenCover(const QByteArray &bytes, const QImage &image)
@@ -140,6 +197,7 @@ void TextFinder::showChosenCover(const QByteArray &bytes, const QImage &image)
     // The previous picture goes at once, and a preview still on its way is not shown. An image
     // decoded on the way is shown from that; a JPEG's preview is decoded in the background.
     preview.cancel();
+    detailsWanted = 0;
     const QImage shown = coverimage::scaledShown(image);
     ui->coverArt->setPixmap(coverPixmap(shown));
     if (shown.isNull() && !bytes.isEmpty())
@@ -148,17 +206,45 @@ void TextFinder::showChosenCover(const QByteArray &bytes, const QImage &image)
         emit coverShown();
 }
 
-bool TextFinder::maybeSave()
+TextFinder::GoOn TextFinder::askToGoOn(const QList<RowId> &ids, const std::function<void()> &then)
 {
     if (listShown())
-        return maybeSaveRows(fileList->shownRows());
-    if (!modified)
-        return true;
-    const Answer answer
-            = askToSave(tr("The tags have been changed.\nDo you want to save your changes?"));
-    if (answer == Answer::Save)
-        return save();
-    return answer == Answer::Discard;
+        // A cell still typed into counts as changed, not left to lose its text with the list.
+        fileList->commitEdit();
+    if (afterSave)
+        return GoOn::Stop; // still saving what the last question asked for
+    QList<RowId> changed;
+    for (const RowId id : ids.isEmpty() ? m_session->allIds() : ids) {
+        if (m_session->isModified(id))
+            changed.append(id);
+    }
+    if (changed.isEmpty())
+        return GoOn::Now;
+    QString question = tr("The tags have been changed.\nDo you want to save your changes?");
+    if (listShown() && changed.size() > 1)
+        question = tr("The tags of %1 files have been changed.").arg(changed.size())
+                + tr("\nDo you want to save your changes?");
+    const Answer answer = askToSave(question);
+    if (answer == Answer::Cancel)
+        return GoOn::Stop;
+    if (answer == Answer::Discard)
+        return GoOn::Now;
+    if (!listShown())
+        return save() ? GoOn::Now : GoOn::Stop;
+    // Several files are saved in the background; what waits goes on once they all are.
+    afterSave = then;
+    fileList->save(changed);
+    return GoOn::Later;
+}
+
+void TextFinder::saveFinished(int failed)
+{
+    if (!afterSave || m_session->isSaving())
+        return;
+    const std::function<void()> then = std::exchange(afterSave, {});
+    // A failed save, or a change made while it ran, keeps the window as it is.
+    if (failed == 0 && !m_session->anyModified())
+        then();
 }
 
 TextFinder::Answer TextFinder::askToSave(const QString &question)
@@ -171,7 +257,7 @@ TextFinder::Answer TextFinder::askToSave(const QString &question)
     return answer == QMessageBox::Discard ? Answer::Discard : Answer::Cancel;
 }
 
-void TextFinder::on_choosePicButton_clicked()
+void TextFinder::chooseCoverClicked()
 {
     const QString path = QFileDialog::getOpenFileName(this, tr("Open Image"), dialogFolder(),
                                                       tr("Audio Files (*.png *.jpg)"));
@@ -180,10 +266,15 @@ void TextFinder::on_choosePicButton_clicked()
     chooseCover(path);
 }
 
-void TextFinder::on_findButton_clicked()
+void TextFinder::openClicked()
 {
-    if (!maybeSave())
-        return;
+    const GoOn go = askToGoOn({}, [this] { showOpenDialog(); });
+    if (go == GoOn::Now)
+        showOpenDialog();
+}
+
+void TextFinder::showOpenDialog()
+{
     // A cancelled dialog changes nothing: the form, its edits and the chosen cover still belong
     // to the file on show, so "Save" must still write there.
     // The second filter offers every kind the library reads.
@@ -204,7 +295,7 @@ void TextFinder::on_findButton_clicked()
     report(tr("Load tag OK"), loadFile(chosen.first()));
 }
 
-void TextFinder::on_saveButton_clicked()
+void TextFinder::saveClicked()
 {
     // Several files are saved in the background; the list and the status bar tell how it goes.
     if (listShown()) {
@@ -217,49 +308,52 @@ void TextFinder::on_saveButton_clicked()
 QString TextFinder::loadFile(const QString &given)
 {
     const QString path = existingName(given);
-    currentFile = path;
     lastFolder = QFileInfo(path).absolutePath();
-    QString reason;
-    // A cover chosen but not saved belonged to the previous file.
-    pendingCover.clear();
     ui->fileLabel->setText(path);
+    const WaitCursor wait;
+    // A cover chosen but not saved, and the undo, belonged to the previous file.
+    m_session->openNow({{path}});
+    m_ids = m_session->allIds();
+    emit selectionChanged(m_ids);
+    showFields();
+    showFileDetails();
+    const SessionRow *row = m_session->row(m_ids.value(0));
+    return row ? row->problem : QString();
+}
 
-    {
-        const WaitCursor wait;
-        TagRecord record;
-        record.read(path, &reason);
-        for (const TagField &tagField : tagFields)
-            field(tagField)->setText(record.text(tagField));
-        // Replaces the previous file's cover, if any, until this file's arrives.
-        ui->coverArt->setText(tr("CoverArt"));
-        ui->textEdit->setPlainText(record.report());
-
-        // Only the preview is decoded in the background, from the record handed over to it;
-        // everything else is on show when this returns. An empty cover is still one to show.
-        if (!record.coverView().isNull()) {
-            preview.decode(std::move(record));
-        } else {
-            preview.cancel();
-            emit coverShown();
-        }
+void TextFinder::showFileDetails()
+{
+    // Read at once: the report is on show when an open or a save returns. Only the preview
+    // is decoded in the background. An empty cover is still one to show.
+    QString text;
+    QByteArray cover;
+    readSessionDetails(m_session->path(m_ids.value(0)), &text, &cover);
+    // Replaces the previous file's cover, if any, until this file's arrives.
+    ui->coverArt->setText(tr("CoverArt"));
+    ui->textEdit->setPlainText(text);
+    detailsWanted = 0;
+    shownCover = m_session->coverId(m_ids.value(0));
+    if (!cover.isEmpty()) {
+        preview.decode(cover);
+    } else {
+        preview.cancel();
+        emit coverShown();
     }
-    edits = TagEdit();
-    setModified(false);
-    return reason;
 }
 
 bool TextFinder::save()
 {
     // Only a newly chosen cover is written; the file's own covers are left as they are, and so
     // is every field not typed into, whatever the file holds now.
-    edits.setCover(pendingCover);
-    int result;
-    QString reason;
-    {
+    int result = -1;
+    QString reason = tr("no file is open");
+    if (const SessionRow *row = m_session->row(m_ids.value(0))) {
         const WaitCursor wait;
-        result = edits.save(currentFile, &reason);
+        reason.clear();
+        // Nothing changed still asks the library whether it could write the file.
+        result = row->modified ? m_session->saveNow(m_ids, &reason)
+                               : saveSessionFile(row->path, {}, {}, &reason);
     }
-
     if (result != 0) {
         // Everything stays on show, so it can be corrected and saved again.
         report(tr("Save error %1").arg(result), reason);
@@ -267,7 +361,8 @@ bool TextFinder::save()
     }
     // What the file holds now, as the next open would show it: the chosen cover becomes the
     // file's own, and the report tells the new values.
-    loadFile(currentFile);
+    showFields();
+    showFileDetails();
     report(tr("Save tag OK"), QString());
     return true;
 }
@@ -286,26 +381,34 @@ QLineEdit *TextFinder::field(const TagField &tagField) const
     return edit;
 }
 
-void TextFinder::fieldEdited(const TagField &tagField, const QString &text)
+QString TextFinder::formText(RowId id, const TagField &tagField) const
 {
-    if (!listShown()) {
-        edits.setText(tagField, text);
-        setModified(true);
-        return;
-    }
-    // Typed into, the field goes to every selected file, differing before or not.
-    applyingEdit = true;
-    fileList->model()->setText(fileList->selectedRows(), tagField, text);
-    applyingEdit = false;
-    field(tagField)->setPlaceholderText(QString());
+    const SessionRow *row = m_session->row(id);
+    return row ? formText(*row, tagField) : QString();
 }
 
-void TextFinder::setModified(bool changed)
+QString TextFinder::formText(const SessionRow &row, const TagField &tagField)
 {
-    if (modified == changed)
-        return;
-    modified = changed;
-    emit modificationChanged(modified);
+    const QString &key = keyOf(tagField);
+    // What the user set shows as it was typed; a file's number as the form always showed it.
+    const auto edit = row.edits.constFind(key);
+    if (edit != row.edits.cend())
+        return edit->join(QLatin1String("; "));
+    if (!tagField.isNumber)
+        return row.read.value(key).join(QLatin1String("; "));
+    if (row.read.isEmpty() && !row.problem.isEmpty())
+        return QString(); // a file that could not be read
+    return shortNumber(row.read.value(key).value(0));
+}
+
+void TextFinder::fieldEdited(const TagField &tagField, const QString &text)
+{
+    // Typed into, the field goes to every file the form edits, differing before or not, as one
+    // step of undo for the run of keys typed.
+    applyingEdit = true;
+    m_session->setText(m_ids, keyOf(tagField), text);
+    applyingEdit = false;
+    field(tagField)->setPlaceholderText(QString());
 }
 
 void TextFinder::showCover(const QImage &image)
@@ -338,10 +441,8 @@ void TextFinder::setFileList(FileListPanel *list)
     connect(fileList, &FileListPanel::status, this, &TextFinder::report);
     connect(fileList, &FileListPanel::busyChanged, this, &TextFinder::workChanged);
     connect(fileList, &FileListPanel::removeRequested, this, &TextFinder::removeFromList);
-    FileListModel *model = fileList->model();
-    connect(model, &FileListModel::modificationChanged, this, &TextFinder::setModified);
-    connect(model, &QAbstractItemModel::dataChanged, this, &TextFinder::scheduleFieldRefresh);
-    connect(model, &QAbstractItemModel::rowsRemoved, this, &TextFinder::showSelection);
+    connect(m_session, &QAbstractItemModel::rowsRemoved, this, &TextFinder::showSelection);
+    connect(m_session, &QAbstractItemModel::modelReset, this, &TextFinder::showSelection);
 }
 
 bool TextFinder::listShown() const
@@ -351,28 +452,19 @@ bool TextFinder::listShown() const
 
 void TextFinder::showList(const QStringList &paths)
 {
-    // What belonged to the one file on show goes with it.
-    currentFile.clear();
-    pendingCover.clear();
-    edits = TagEdit();
     lastFolder = QFileInfo(paths.first()).absolutePath();
-    setModified(false);
     fileList->show();
     fileList->open(paths);
     showSelection();
     fileList->view()->setFocus();
-    // Room for the list as well as the form.
-    QWidget *top = window();
-    const QSize listWidth(fileList->sizeHint().width(), 0);
-    top->resize(top->size().expandedTo(top->sizeHint()).expandedTo(listWidth));
 }
 
 void TextFinder::hideList()
 {
     if (!listShown())
         return;
-    fileList->clear();
     fileList->hide();
+    fileList->clear();
     for (const TagField &tagField : tagFields) {
         field(tagField)->setPlaceholderText(QString());
         field(tagField)->setEnabled(true);
@@ -392,135 +484,137 @@ void TextFinder::showSelection()
 {
     if (!listShown())
         return;
-    showSelectionFields();
+    const QList<RowId> ids = fileList->selectedIds();
+    const bool changed = ids != m_ids;
+    m_ids = ids;
+    showFields();
+    ui->fileLabel->setText(m_ids.size() == 1 ? m_session->path(m_ids.first()) : QString());
+    detailsReport = m_ids.size() == 1;
+    if (m_ids.size() != 1)
+        ui->textEdit->setPlainText(m_ids.isEmpty() ? QString()
+                                                   : tr("%1 files selected").arg(m_ids.size()));
+    showSelectionCover();
+    if (changed)
+        emit selectionChanged(m_ids);
+}
+
+void TextFinder::showSelectionCover()
+{
     preview.cancel();
-    const QList<int> rows = fileList->selectedRows();
-    FileListModel *model = fileList->model();
-    ui->fileLabel->setText(rows.size() == 1 ? model->path(rows.first()) : QString());
-    if (rows.size() == 1) {
-        // The report and cover are read again: the list keeps neither.
-        TagRecord record;
-        record.read(model->path(rows.first()));
-        ui->textEdit->setPlainText(record.report());
-        showRowCover(rows.first(), &record);
-        return;
-    }
-    ui->textEdit->setPlainText(rows.isEmpty() ? QString()
-                                              : tr("%1 files selected").arg(rows.size()));
-    const quint64 cover = rows.isEmpty() ? 0 : model->coverId(rows.first());
-    const bool common = std::all_of(rows.begin(), rows.end(),
-                                    [&](int row) { return model->coverId(row) == cover; });
-    if (common && cover != 0) {
-        showRowCover(rows.first(), nullptr);
+    detailsWanted = 0;
+    const quint64 cover = m_ids.isEmpty() ? 0 : m_session->coverId(m_ids.first());
+    shownCover = cover;
+    const bool common = std::all_of(m_ids.begin(), m_ids.end(),
+                                    [&](RowId id) { return m_session->coverId(id) == cover; });
+    if (detailsReport || (common && cover != 0)) {
+        const QByteArray chosen = m_session->newCover(m_ids.first());
+        if (!chosen.isEmpty() && !detailsReport) {
+            showChosenCover(chosen, QImage());
+            return;
+        }
+        // The report and the file's cover are read in the background: the session keeps
+        // neither.
+        detailsWanted = m_ids.first();
+        m_session->readDetails(detailsWanted);
         return;
     }
     ui->coverArt->setText(common ? tr("CoverArt") : tr("<different values>"));
     emit coverShown();
 }
 
-void TextFinder::showRowCover(int row, TagRecord *read)
+void TextFinder::detailsRead(RowId id, const QString &text, const QByteArray &cover)
 {
-    const QByteArray chosen = fileList->model()->newCover(row);
+    if (id != detailsWanted || !listShown())
+        return;
+    detailsWanted = 0;
+    if (detailsReport)
+        ui->textEdit->setPlainText(text);
+    const QByteArray chosen = m_session->newCover(id);
     if (!chosen.isEmpty()) {
         showChosenCover(chosen, QImage());
         return;
     }
-    TagRecord record;
-    if (read)
-        record = std::move(*read);
-    else
-        record.read(fileList->model()->path(row));
     ui->coverArt->setText(tr("CoverArt"));
-    if (record.coverView().isNull()) {
+    if (cover.isEmpty()) {
         emit coverShown();
         return;
     }
-    preview.decode(std::move(record));
+    preview.decode(cover);
 }
 
 void TextFinder::scheduleFieldRefresh()
 {
-    if (applyingEdit || fieldRefreshPending)
+    // While the list's files are saved the form waits: it shows the selection once they are.
+    if (applyingEdit || fieldRefreshPending || (listShown() && fileList->isSaving()))
         return;
     // Once for a run of changed rows, such as a save's results.
     fieldRefreshPending = true;
     QTimer::singleShot(0, this, [this] {
         fieldRefreshPending = false;
-        if (listShown())
-            showSelectionFields();
+        showFields();
+        // A cover chosen, or its choice undone.
+        const quint64 cover = m_ids.isEmpty() ? 0 : m_session->coverId(m_ids.first());
+        if (cover == shownCover)
+            return;
+        if (listShown()) {
+            showSelectionCover();
+        } else if (!m_session->newCover(m_ids.value(0)).isEmpty()) {
+            shownCover = cover;
+            showChosenCover(m_session->newCover(m_ids.first()), QImage());
+        } else if (m_session->contains(m_ids.value(0))) {
+            showFileDetails();
+        }
     });
 }
 
-void TextFinder::showSelectionFields()
+void TextFinder::showFields()
 {
-    const QList<int> rows = fileList->selectedRows();
-    FileListModel *model = fileList->model();
+    const bool list = listShown();
+    QList<const SessionRow *> rows;
+    rows.reserve(m_ids.size());
+    for (const RowId id : std::as_const(m_ids)) {
+        if (const SessionRow *row = m_session->row(id))
+            rows.append(row);
+    }
+    static const QStringList none;
+    // The values behind a row's text: rows that hold the same show the same, and only those
+    // that do not are compared by their texts; thousands of rows are selected at once.
+    const auto held = [](const SessionRow &row, const QString &key) -> const QStringList & {
+        const auto edit = row.edits.constFind(key);
+        if (edit != row.edits.cend())
+            return *edit;
+        const auto read = row.read.constFind(key);
+        return read != row.read.cend() ? *read : none;
+    };
     for (const TagField &tagField : tagFields) {
-        const QString first = rows.isEmpty() ? QString() : model->text(rows.first(), tagField);
-        const bool same = std::all_of(rows.begin(), rows.end(),
-                                      [&](int row) { return model->text(row, tagField) == first; });
+        const QString &key = keyOf(tagField);
+        const QString first = rows.isEmpty() ? QString() : formText(*rows.first(), tagField);
+        const QStringList &firstHeld = rows.isEmpty() ? none : held(*rows.first(), key);
+        const bool same = std::all_of(rows.begin(), rows.end(), [&](const SessionRow *row) {
+            return (held(*row, key) == firstHeld
+                    && row->edits.contains(key) == rows.first()->edits.contains(key)
+                    && row->problem.isEmpty() == rows.first()->problem.isEmpty())
+                    || formText(*row, tagField) == first;
+        });
         QLineEdit *edit = field(tagField);
-        // A field that differs changes no file unless it is typed into.
+        // A field that differs changes no file unless it is typed into. With no file open,
+        // what was typed stays.
         const QString shown = same ? first : QString();
-        if (edit->text() != shown)
+        if (edit->text() != shown && (list || !m_ids.isEmpty()))
             edit->setText(shown);
+        if (!list)
+            continue;
         edit->setPlaceholderText(same ? QString() : tr("<different values>"));
-        edit->setEnabled(!rows.isEmpty());
+        edit->setEnabled(!m_ids.isEmpty());
     }
-    ui->choosePicButton->setEnabled(!rows.isEmpty());
+    if (list)
+        ui->choosePicButton->setEnabled(!m_ids.isEmpty());
 }
 
-void TextFinder::removeFromList(const QList<int> &rows)
+void TextFinder::removeFromList(const QList<RowId> &ids)
 {
-    if (maybeSaveRows(rows))
-        fileList->removeRows(rows);
-}
-
-bool TextFinder::maybeSaveRows(const QList<int> &rows)
-{
-    stopSaving();
-    // A cell still typed into counts as changed, not left to lose its text with the list.
-    fileList->commitEdit();
-    QList<int> changed;
-    for (const int row : rows) {
-        if (fileList->model()->isModified(row))
-            changed.append(row);
-    }
-    if (changed.isEmpty())
-        return true;
-    const QString files = changed.size() == 1
-            ? tr("The tags have been changed.")
-            : tr("The tags of %1 files have been changed.").arg(changed.size());
-    const Answer answer = askToSave(files + tr("\nDo you want to save your changes?"));
-    if (answer == Answer::Save)
-        return saveRows(changed);
-    return answer == Answer::Discard;
-}
-
-bool TextFinder::saveRows(const QList<int> &rows)
-{
-    QEventLoop loop;
-    int unsaved = -1;
-    connect(fileList, &FileListPanel::saveFinished, &loop, [&loop, &unsaved](int count) {
-        unsaved = count;
-        loop.quit();
-    });
-    fileList->save(rows);
-    loop.exec();
-    // A row changed while its file was saved (an image dropped meanwhile) keeps that change.
-    FileListModel *model = fileList->model();
-    return unsaved == 0 && std::none_of(rows.begin(), rows.end(), [model](int row) {
-               return model->isModified(row);
-           });
-}
-
-void TextFinder::stopSaving()
-{
-    if (!fileList->isSaving())
-        return;
-    // Ends after the files being saved now; what is left stays modified, to be asked about.
-    QEventLoop loop;
-    connect(fileList, &FileListPanel::saveFinished, &loop, &QEventLoop::quit);
-    fileList->cancel();
-    loop.exec();
+    const auto remove = [this, ids] { m_session->remove(ids); };
+    const GoOn go = askToGoOn(ids, remove);
+    if (go == GoOn::Now)
+        remove();
 }

@@ -2,7 +2,7 @@
 #define TEXTFINDER_H
 
 #include "coverpreview.h"
-#include "tagedit.h"
+#include "sessionrow.h"
 
 #include <QByteArray>
 #include <QList>
@@ -10,43 +10,55 @@
 #include <QStringList>
 #include <QWidget>
 
+#include <functional>
+
 class FileListPanel;
 class QLineEdit;
-class TagRecord;
+class TagSession;
+struct SessionRow;
 struct TagField;
 
 namespace Ui {
 class TextFinder;
 }
 
-// The tag editor: the main window's central widget. It reports to the window's status bar
-// through sysInfo(), which its constructor connects to the parent's updateSysInfo(QString).
-// One file fills the form alone; several show as a list above it, and the form then edits the
-// files selected in the list.
+// The tag editor: the main window's central widget, a view of the editing session. One file
+// fills the form alone (a session of one row, the list hidden); several show as a list above
+// it, and the form then edits the files selected in the list. It reports to the window's
+// status bar through sysInfo().
 class TextFinder : public QWidget
 {
     Q_OBJECT
 
 public:
-    explicit TextFinder(QWidget *parent);
+    // Without a session, the editor makes one of its own.
+    explicit TextFinder(QWidget *parent, TagSession *session = nullptr);
     ~TextFinder() override;
 
+    TagSession *session() const { return m_session; }
     // Opens path as "Open" does with the path its dialog returned, once unsaved changes are
-    // saved or discarded; false when the user kept them.
+    // saved or discarded (the open then waits for a save of several files to end); false when
+    // the user kept them.
     bool openFile(const QString &path);
     // Opens files and folders: one file as openFile() does, anything more as a list.
     bool openFiles(const QStringList &paths);
     // The list of files that several files open in, hidden while one file is open; the window
-    // hands it over and places it. Without one, only the first of several files opens.
+    // makes it over the same session and places it. Without one, only the first of several
+    // files opens.
     void setFileList(FileListPanel *list);
     FileListPanel *fileListPanel() const { return fileList; }
     // Makes the image at path the cover the next save writes, as "Load Cover Art Image" does
     // with the path its dialog returned.
     void chooseCover(const QString &path);
-    // With unsaved changes, asks whether to save them: true when the editor may go on (they
-    // were saved or discarded, or there were none), false when the user keeps them (Cancel, or
-    // the save failed).
-    bool maybeSave();
+    // The rows the form edits: the one file, or those selected in the list.
+    QList<RowId> selectedIds() const { return m_ids; }
+
+    // With unsaved changes among ids (or anywhere when empty), asks whether to save them. Now:
+    // the caller may go on at once (saved, discarded, or nothing to ask). Later: a save runs
+    // in the background, and then() is called once every file is saved. Stop: the user keeps
+    // them (Cancel, or the save failed).
+    enum class GoOn { Now, Later, Stop };
+    GoOn askToGoOn(const QList<RowId> &ids, const std::function<void()> &then);
 
 signals:
     void sysInfo(const QString &message);
@@ -55,31 +67,41 @@ signals:
     void sysInfoReason(const QString &reason);
     void modificationChanged(bool modified);
     // The cover of the latest Open, Save or chosen image is on show, or turned out to hold no
-    // picture. Fields, report and status are filled before the open returns; a cover's preview
-    // is decoded in the background and may come later.
+    // picture. Fields, report and status of one file are filled before the open returns; a
+    // cover's preview is decoded in the background and may come later.
     void coverShown();
+    // The rows the form edits changed: another file, another selection in the list.
+    void selectionChanged(const QList<RowId> &ids);
 
-private slots:
-    void on_choosePicButton_clicked();
-    void on_findButton_clicked();
-    void on_saveButton_clicked();
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    void createButtons();
     void createShortcuts();
     void createChangeTracking();
-    // Reads the file into the form; says nothing to the window. Returns why nothing could be
-    // read, or an empty text.
+    void createSessionViews();
+    void chooseCoverClicked();
+    void openClicked();
+    void showOpenDialog();
+    void saveClicked();
+    // Reads the one file into the session and the form; says nothing to the window. Returns
+    // why nothing could be read, or an empty text.
     QString loadFile(const QString &given);
+    void showFileDetails();
     void report(const QString &message, const QString &reason);
     bool save();
     QLineEdit *field(const TagField &tagField) const;
-    void setModified(bool changed);
+    QString formText(RowId id, const TagField &tagField) const;
+    static QString formText(const SessionRow &row, const TagField &tagField);
     void fieldEdited(const TagField &tagField, const QString &text);
     QString dialogFolder() const;
     void showCover(const QImage &image);
     void showChosenCover(const QByteArray &bytes, const QImage &image);
+    void detailsRead(RowId id, const QString &report, const QByteArray &cover);
     enum class Answer { Save, Discard, Cancel };
     Answer askToSave(const QString &question);
+    void saveFinished(int failed);
 
     // The list of files.
     bool listShown() const;
@@ -87,32 +109,25 @@ private:
     void hideList();
     void workChanged(bool busy);
     void showSelection();
-    void showSelectionFields();
+    void showFields();
+    void showSelectionCover();
     void scheduleFieldRefresh();
-    // read: the row's file already read, or nullptr.
-    void showRowCover(int row, TagRecord *read);
-    void removeFromList(const QList<int> &rows);
-    bool maybeSaveRows(const QList<int> &rows);
-    // Saves the rows and waits for the save, the window answering meanwhile: true when each
-    // one was saved.
-    bool saveRows(const QList<int> &rows);
-    void stopSaving();
+    void removeFromList(const QList<RowId> &ids);
 
     Ui::TextFinder *ui;
-    QString currentFile; // path of the last opened file
+    TagSession *m_session;
+    QList<RowId> m_ids; // what the form edits
     QString lastFolder; // folder of the last file opened, where the file dialogs go next
-    // The encoded image of a cover chosen with "Load Cover Art Image" that the next "Save"
-    // writes; empty when there is none. A cover read from the file is only shown, never kept
-    // here, so saving never rewrites it.
-    QByteArray pendingCover;
-    bool modified = false; // a field edited or a cover chosen since the last open or save
-    // The fields typed into since then, the only ones a save writes.
-    TagEdit edits;
     CoverPreview preview; // decodes the cover on show off the GUI thread
     FileListPanel *fileList = nullptr;
-    // Set while a typed field goes to the selected rows: the form is not refreshed from them.
+    // Set while a typed field goes to the rows: the form is not refreshed from them.
     bool applyingEdit = false;
     bool fieldRefreshPending = false;
+    // The cover on show, by the session's ids; what a change of the rows is checked against.
+    quint64 shownCover = 0;
+    RowId detailsWanted = 0;
+    bool detailsReport = false; // the report as well as the cover
+    std::function<void()> afterSave; // what waits for the save the user asked for
 };
 
 #endif // TEXTFINDER_H

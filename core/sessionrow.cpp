@@ -1,5 +1,6 @@
 #include "sessionrow.h"
 
+#include "tagfield.h"
 #include "tagrecord.h"
 
 #include <QBuffer>
@@ -39,6 +40,31 @@ QList<SessionPicture> ofKey(const QList<SessionPicture> &pictures, int type,
             found.append(picture);
     }
     return found;
+}
+
+} // namespace
+
+namespace {
+
+// One of the seven's numbers as typed: by the rule they were always saved by (" 07" as 7, 0
+// removes it, no number at all refuses the save). Other values, a date from elsewhere
+// ("2001-05-03"), several or none, are set as they are.
+const TagField *typedNumberField(const SessionValue &change)
+{
+    if (change.values.size() != 1)
+        return nullptr;
+    for (const TagField &field : tagFields) {
+        if (!field.isNumber
+            || change.key != QLatin1String(field.key.data(), qsizetype(field.key.size())))
+            continue;
+        const QString text = change.values.value(0).trimmed();
+        qsizetype digits = 0;
+        while (digits < text.size() && text[digits].isDigit())
+            ++digits;
+        const bool total = field.withTotal && digits < text.size() && text[digits] == u'/';
+        return digits == 0 || digits == text.size() || total ? &field : nullptr;
+    }
+    return nullptr;
 }
 
 } // namespace
@@ -128,8 +154,12 @@ int saveSessionFile(const QString &path, const QList<SessionValue> &changes,
                     const QByteArray &cover, QString *reason)
 {
     TagChanges save;
-    for (const SessionValue &change : changes)
-        save.set(change.key, change.values);
+    for (const SessionValue &change : changes) {
+        if (const TagField *field = typedNumberField(change))
+            save.setText(*field, change.values.value(0));
+        else
+            save.set(change.key, change.values);
+    }
     if (!cover.isEmpty()) {
         // The file's front covers give way to the one chosen.
         save.removePictures(int(TagPictureType::FrontCover));
@@ -146,8 +176,12 @@ int saveSessionFile(const QString &path, const QList<SessionValue> &changes,
                     QString *reason)
 {
     TagChanges save;
-    for (const SessionValue &change : changes)
-        save.set(change.key, change.values);
+    for (const SessionValue &change : changes) {
+        if (const TagField *field = typedNumberField(change))
+            save.setText(*field, change.values.value(0));
+        else
+            save.set(change.key, change.values);
+    }
 
     // Each type and description the user acted on, in the order shown, then those removed.
     QList<QPair<int, QString>> keys;

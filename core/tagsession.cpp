@@ -153,6 +153,7 @@ TagSession::TagSession(QObject *parent)
     , m_columns(defaultColumnKeys())
     , m_undo(new QUndoStack(this))
 {
+    describeColumns();
     connect(&m_reading, &QFutureWatcher<SessionRead>::resultsReadyAt, this,
             &TagSession::appendRead);
     connect(&m_reading, &QFutureWatcher<SessionRead>::finished, this, &TagSession::readingDone);
@@ -193,7 +194,20 @@ void TagSession::setColumnKeys(const QStringList &keys)
 {
     beginResetModel();
     m_columns = keys;
+    describeColumns();
     endResetModel();
+}
+
+void TagSession::describeColumns()
+{
+    // Looked up once: sorting asks for every row's value many times over.
+    m_numeric.clear();
+    m_labels.clear();
+    for (const QString &key : std::as_const(m_columns)) {
+        const quillet::KnownField *field = knownField(key);
+        m_numeric.append(field && field->kind != quillet::FieldKind::Text);
+        m_labels.append(field ? tr(field->label) : key);
+    }
 }
 
 QString TagSession::keyOf(int column) const
@@ -244,8 +258,7 @@ QVariant TagSession::data(const QModelIndex &index, int role) const
         return fileNameText(row);
     case SortRole:
         if (!key.isEmpty()) {
-            const quillet::KnownField *field = knownField(key);
-            if (field && field->kind != quillet::FieldKind::Text)
+            if (m_numeric.at(column - 1))
                 return leadingNumber(row.values(key).value(0));
             return joined(row.values(key));
         }
@@ -290,10 +303,8 @@ QVariant TagSession::headerData(int section, Qt::Orientation orientation, int ro
         || section >= columnCount())
         return QAbstractTableModel::headerData(section, orientation, role);
     const QString key = keyOf(section);
-    if (!key.isEmpty()) {
-        const quillet::KnownField *field = knownField(key);
-        return field ? tr(field->label) : key;
-    }
+    if (!key.isEmpty())
+        return m_labels.at(section - 1);
     return section == FileNameColumn ? tr("File name") : tr("Cover");
 }
 
@@ -301,6 +312,7 @@ void TagSession::open(const QList<SessionFile> &files)
 {
     clear();
     m_readFiles = files;
+    m_readPending = true;
     QStringList paths;
     paths.reserve(files.size());
     for (const SessionFile &file : files)
@@ -312,11 +324,14 @@ void TagSession::clear()
 {
     m_reading.cancel();
     m_reading.setFuture(QFuture<SessionRead>());
+    if (m_saveStop)
+        *m_saveStop = true;
     m_saving.cancel();
     m_saving.setFuture(QFuture<SaveResult>());
     m_saveQueued.clear();
     m_saveJobs.clear();
     m_readFiles.clear();
+    m_readPending = false;
     m_appended = 0;
     m_undo->clear();
     m_keptBytes.clear();
@@ -331,7 +346,9 @@ void TagSession::clear()
 void TagSession::cancel()
 {
     m_reading.cancel();
-    m_saving.cancel();
+    // Not the future's cancel, which would drop the results of files saved meanwhile.
+    if (m_saveStop)
+        *m_saveStop = true;
     m_saveQueued.clear();
 }
 
@@ -346,19 +363,7 @@ void TagSession::appendRead(int, int)
     // Rows come in the files' order: a file still being read holds back those after it.
     beginInsertRows(QModelIndex(), rowCount(), rowCount() + (end - m_appended) - 1);
     for (int i = m_appended; i < end; ++i) {
-        const SessionRead read = future.resultAt(i);
-        SessionRow row;
-        row.id = m_nextId++;
-        row.path = m_readFiles.at(i).path;
-        row.root = m_readFiles.at(i).root;
-        row.problem = read.problem;
-        row.audio = read.audio;
-        row.coverId = read.coverId;
-        row.pictures = read.pictures;
-        for (const SessionValue &value : read.values) {
-            row.read.insert(value.key, value.values);
-            row.order.append(value.key);
-        }
+        SessionRow row = readRow(m_readFiles.at(i), future.resultAt(i));
         m_index.insert(row.id, int(m_rows.size()));
         m_rows.push_back(std::move(row));
     }
@@ -367,8 +372,44 @@ void TagSession::appendRead(int, int)
     emit readProgress(m_appended, m_readFiles.size());
 }
 
+SessionRow TagSession::readRow(const SessionFile &file, const SessionRead &read)
+{
+    SessionRow row;
+    row.id = m_nextId++;
+    row.path = file.path;
+    row.root = file.root;
+    row.problem = read.problem;
+    row.audio = read.audio;
+    row.coverId = read.coverId;
+    row.pictures = read.pictures;
+    for (const SessionValue &value : read.values) {
+        row.read.insert(value.key, value.values);
+        row.order.append(value.key);
+    }
+    return row;
+}
+
+void TagSession::openNow(const QList<SessionFile> &files)
+{
+    clear();
+    if (files.isEmpty())
+        return;
+    beginInsertRows(QModelIndex(), 0, int(files.size()) - 1);
+    for (const SessionFile &file : files) {
+        SessionRow row = readRow(file, SessionRead::of(file.path));
+        m_index.insert(row.id, int(m_rows.size()));
+        m_rows.push_back(std::move(row));
+    }
+    endInsertRows();
+    emit readProgress(files.size(), files.size());
+    emit readFinished();
+}
+
 void TagSession::readingDone()
 {
+    // Not for a reading dropped: its end may come after the session was emptied.
+    if (!std::exchange(m_readPending, false))
+        return;
     appendRead(0, 0);
     emit readFinished();
 }
@@ -584,6 +625,29 @@ void TagSession::applyCovers(const QList<QPair<RowId, QByteArray>> &covers, cons
         changes.append({id, before, after});
     }
     pushPictureChanges(changes, undoText);
+}
+
+void TagSession::dropCover(const QList<RowId> &ids)
+{
+    // The front pictures as the file has them, the other pictures as they are now.
+    QList<PictureChange> changes;
+    for (const RowId id : ids) {
+        const SessionRow *found = row(id);
+        if (!found || found->newCover.isEmpty())
+            continue;
+        const QList<SessionPicture> &before = found->currentPictures();
+        QList<SessionPicture> after;
+        for (const SessionPicture &picture : found->pictures) {
+            if (picture.type == int(TagPictureType::FrontCover))
+                after.append(picture);
+        }
+        for (const SessionPicture &picture : before) {
+            if (picture.type != int(TagPictureType::FrontCover))
+                after.append(picture);
+        }
+        changes.append({id, before, after});
+    }
+    pushPictureChanges(changes, tr("Drop cover"));
 }
 
 void TagSession::pushPictureChanges(QList<PictureChange> changes, const QString &text)
@@ -863,22 +927,10 @@ void TagSession::save(const QList<RowId> &ids)
         m_saveQueued.append(ids);
         return;
     }
-    m_saveJobs.clear();
-    for (const RowId id : ids) {
-        const SessionRow *found = row(id);
-        if (!found || !found->modified)
-            continue;
-        SaveJob job {
-                id, found->path, {}, found->picturesEdited, found->pictures, found->newPictures,
-                {}};
-        for (auto edit = found->edits.cbegin(); edit != found->edits.cend(); ++edit)
-            job.changes.append({edit.key(), edit.value()});
-        for (const SessionPicture &picture : std::as_const(job.pictures)) {
-            if (picture.data.isEmpty() && m_keptBytes.contains(picture.dataId))
-                job.kept.insert(picture.dataId, m_keptBytes.value(picture.dataId));
-        }
-        m_saveJobs.append(job);
-    }
+    m_saveJobs = saveJobs(ids);
+    m_saveStop = std::make_shared<std::atomic<bool>>(false);
+    for (SaveJob &job : m_saveJobs)
+        job.stop = m_saveStop;
     if (m_saveJobs.isEmpty()) {
         const int failed = m_saveFailed;
         m_saveFailed = 0;
@@ -886,16 +938,66 @@ void TagSession::save(const QList<RowId> &ids)
         emit saveFinished(failed);
         return;
     }
-    m_saving.setFuture(QtConcurrent::mapped(&m_pool, m_saveJobs, [](const SaveJob &job) {
-        SaveResult result {job.id, 0, {}, {}, {}};
-        result.error = job.picturesEdited
-                ? saveSessionFile(job.path, job.changes, job.readPictures, job.pictures, job.kept,
-                                  &result.removed, &result.reason)
-                : saveSessionFile(job.path, job.changes, QByteArray(), &result.reason);
-        if (result.error == 0)
-            result.read = SessionRead::of(job.path);
+    m_saving.setFuture(QtConcurrent::mapped(&m_pool, m_saveJobs, &TagSession::runSave));
+}
+
+QList<TagSession::SaveJob> TagSession::saveJobs(const QList<RowId> &ids) const
+{
+    QList<SaveJob> jobs;
+    for (const RowId id : ids) {
+        const SessionRow *found = row(id);
+        if (!found || !found->modified)
+            continue;
+        SaveJob job {
+                id, found->path, {}, found->picturesEdited, found->pictures, found->newPictures,
+                {}, {}};
+        for (auto edit = found->edits.cbegin(); edit != found->edits.cend(); ++edit)
+            job.changes.append({edit.key(), edit.value()});
+        for (const SessionPicture &picture : std::as_const(job.pictures)) {
+            if (picture.data.isEmpty() && m_keptBytes.contains(picture.dataId))
+                job.kept.insert(picture.dataId, m_keptBytes.value(picture.dataId));
+        }
+        jobs.append(job);
+    }
+    return jobs;
+}
+
+TagSession::SaveResult TagSession::runSave(const SaveJob &job)
+{
+    SaveResult result {job.id, 0, {}, {}, {}, false};
+    if (job.stop && *job.stop) {
+        result.skipped = true;
         return result;
-    }));
+    }
+    result.error = job.picturesEdited
+            ? saveSessionFile(job.path, job.changes, job.readPictures, job.pictures, job.kept,
+                              &result.removed, &result.reason)
+            : saveSessionFile(job.path, job.changes, QByteArray(), &result.reason);
+    if (result.error == 0)
+        result.read = SessionRead::of(job.path);
+    return result;
+}
+
+int TagSession::saveNow(const QList<RowId> &ids, QString *reason)
+{
+    int error = 0;
+    int failed = 0;
+    QList<RowId> changed;
+    for (const SaveJob &job : saveJobs(ids)) {
+        const SaveResult result = runSave(job);
+        if (result.error != 0 && failed++ == 0) {
+            error = result.error;
+            if (reason)
+                *reason = result.reason;
+        }
+        if (applySaved(job, result))
+            changed.append(job.id);
+    }
+    rowsChanged(changed);
+    if (!changed.isEmpty())
+        emit picturesChanged(changed);
+    emit saveFinished(failed);
+    return error;
 }
 
 void TagSession::savedAt(int begin, int end)
@@ -903,51 +1005,58 @@ void TagSession::savedAt(int begin, int end)
     QList<RowId> changed;
     for (int i = begin; i < end; ++i) {
         const SaveResult result = m_saving.resultAt(i);
-        const SaveJob &job = m_saveJobs.at(i);
+        if (result.skipped)
+            continue;
         ++m_savedCount;
-        SessionRow *found = mutableRow(result.id);
         if (result.error != 0)
             ++m_saveFailed;
-        if (!found)
-            continue;
-        changed.append(result.id);
-        if (result.error != 0) {
-            found->problem = result.reason;
-            continue;
-        }
-        // What the file holds now is what the row was read as; a change typed while the save
-        // ran stays a change.
-        found->problem = result.read.problem;
-        found->audio = result.read.audio;
-        found->coverId = result.read.coverId;
-        found->pictures = result.read.pictures;
-        keepBytes(result.removed);
-        found->read.clear();
-        for (const SessionValue &value : result.read.values) {
-            found->read.insert(value.key, value.values);
-            if (!found->order.contains(value.key))
-                found->order.append(value.key);
-        }
-        for (const SessionValue &saved : job.changes) {
-            if (found->edits.value(saved.key) == saved.values)
-                found->edits.remove(saved.key);
-        }
-        for (auto edit = found->edits.begin(); edit != found->edits.end();) {
-            if (edit.value() == found->read.value(edit.key()))
-                edit = found->edits.erase(edit);
-            else
-                ++edit;
-        }
-        // Pictures chosen while the save ran stay chosen.
-        const bool picturesSaved = !found->picturesEdited
-                || (job.picturesEdited && found->newPictures == job.pictures);
-        const QList<SessionPicture> shown = picturesSaved ? found->pictures : found->newPictures;
-        setRowPictures(*found, shown);
+        if (applySaved(m_saveJobs.at(i), result))
+            changed.append(result.id);
     }
     rowsChanged(changed);
     if (!changed.isEmpty())
         emit picturesChanged(changed);
     emit saveProgress(m_savedCount, m_savedCount + (m_saveJobs.size() - end));
+}
+
+bool TagSession::applySaved(const SaveJob &job, const SaveResult &result)
+{
+    SessionRow *found = mutableRow(result.id);
+    if (!found)
+        return false;
+    if (result.error != 0) {
+        found->problem = result.reason;
+        return true;
+    }
+    // What the file holds now is what the row was read as; a change typed while the save
+    // ran stays a change.
+    found->problem = result.read.problem;
+    found->audio = result.read.audio;
+    found->coverId = result.read.coverId;
+    found->pictures = result.read.pictures;
+    keepBytes(result.removed);
+    found->read.clear();
+    for (const SessionValue &value : result.read.values) {
+        found->read.insert(value.key, value.values);
+        if (!found->order.contains(value.key))
+            found->order.append(value.key);
+    }
+    for (const SessionValue &saved : job.changes) {
+        if (found->edits.value(saved.key) == saved.values)
+            found->edits.remove(saved.key);
+    }
+    for (auto edit = found->edits.begin(); edit != found->edits.end();) {
+        if (edit.value() == found->read.value(edit.key()))
+            edit = found->edits.erase(edit);
+        else
+            ++edit;
+    }
+    // Pictures chosen while the save ran stay chosen.
+    const bool picturesSaved
+            = !found->picturesEdited || (job.picturesEdited && found->newPictures == job.pictures);
+    const QList<SessionPicture> shown = picturesSaved ? found->pictures : found->newPictures;
+    setRowPictures(*found, shown);
+    return true;
 }
 
 void TagSession::savingDone()

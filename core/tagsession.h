@@ -17,6 +17,8 @@
 #include <QStringList>
 #include <QThreadPool>
 
+#include <atomic>
+#include <memory>
 #include <vector>
 
 class QUndoStack;
@@ -65,7 +67,11 @@ public:
     void open(const QList<SessionFile> &files);
     // Empties the session; reading and saving still running are dropped.
     void clear();
-    bool isReading() const { return m_reading.isRunning(); }
+    // Reads the files at once on the calling thread, as open() does in the background: one file
+    // that the form shows as soon as it is opened.
+    void openNow(const QList<SessionFile> &files);
+    // Until readFinished(), the rows read all in.
+    bool isReading() const { return m_readPending; }
     bool isSaving() const { return m_saving.isRunning(); }
     // Files to read, of those opened; rows read so far.
     qsizetype readTotal() const { return m_readFiles.size(); }
@@ -111,6 +117,8 @@ public:
     void applyValues(const QList<QPair<RowId, QList<SessionValue>>> &values,
                      const QString &undoText);
     void applyCovers(const QList<QPair<RowId, QByteArray>> &covers, const QString &undoText);
+    // The cover chosen for each row is dropped, the file's own front cover to stay.
+    void dropCover(const QList<RowId> &ids);
     // Pictures, named by type and description; each call one step. A save puts or removes only
     // the pictures changed so, the others stay as each file has them.
     // In each row, in place of its picture of that type and description, or beside the others.
@@ -135,6 +143,10 @@ public:
     // went. A save still running takes the new rows after it.
     void save(const QList<RowId> &ids);
     void saveModified() { save(modifiedIds()); }
+    // Saves at once on the calling thread, as save() does, saveFinished() included; for one
+    // file, whose status the form tells when the save returns. Returns the first failure's
+    // error, 0 when each file was saved, with its reason.
+    int saveNow(const QList<RowId> &ids, QString *reason = nullptr);
 
     // The report of the row's file and its cover (the chosen one when pictures were edited), read
     // in the background; detailsRead()
@@ -188,13 +200,24 @@ private:
     void rebuildIndex();
     QString fileNameText(const SessionRow &row) const;
     void appendRead(int begin, int end);
+    SessionRow readRow(const SessionFile &file, const SessionRead &read);
     void readingDone();
     void savedAt(int begin, int end);
+    struct SaveJob;
+    struct SaveResult;
+    QList<SaveJob> saveJobs(const QList<RowId> &ids) const;
+    static SaveResult runSave(const SaveJob &job);
+    // Returns whether the row is still in the session.
+    bool applySaved(const SaveJob &job, const SaveResult &result);
+    void describeColumns();
     void savingDone();
 
     std::vector<SessionRow> m_rows;
     QHash<RowId, int> m_index;
     QStringList m_columns;
+    // Per column after the file name: whether it sorts as a number; the labels of the header.
+    QList<bool> m_numeric;
+    QStringList m_labels;
     QUndoStack *m_undo;
     int m_modifiedCount = 0;
     RowId m_nextId = 1;
@@ -203,6 +226,7 @@ private:
     QList<SessionFile> m_readFiles;
     QFutureWatcher<SessionRead> m_reading;
     int m_appended = 0; // the files read that are rows
+    bool m_readPending = false;
 
     struct SaveJob
     {
@@ -213,6 +237,8 @@ private:
         QList<SessionPicture> readPictures;
         QList<SessionPicture> pictures;
         QHash<quint64, QByteArray> kept; // bytes of pictures the file no longer holds
+        // Set by cancel(): the files not begun yet are left alone, and say so.
+        std::shared_ptr<std::atomic<bool>> stop;
     };
     struct SaveResult
     {
@@ -221,10 +247,12 @@ private:
         QString reason;
         SessionRead read; // what the file holds after the save
         QHash<quint64, QByteArray> removed; // bytes of the pictures the save took out
+        bool skipped = false; // cancelled before it began
     };
     QList<SaveJob> m_saveJobs;
     QList<RowId> m_saveQueued;
     QFutureWatcher<SaveResult> m_saving;
+    std::shared_ptr<std::atomic<bool>> m_saveStop;
     int m_saveFailed = 0;
     int m_lastRenamed = 0;
     int m_savedCount = 0;

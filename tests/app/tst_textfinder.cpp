@@ -13,7 +13,7 @@
 
 #include <memory>
 
-// Stands in for the main window: the editor connects its messages to the parent's slot.
+// Stands in for the main window, which connects the editor's messages to its slot.
 class EditorHost : public QWidget
 {
     Q_OBJECT
@@ -64,6 +64,7 @@ void TestTextFinder::init()
 {
     host = std::make_unique<EditorHost>();
     editor = new TextFinder(host.get());
+    connect(editor, &TextFinder::sysInfo, host.get(), &EditorHost::updateSysInfo);
 }
 
 void TestTextFinder::cleanup()
