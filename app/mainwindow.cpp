@@ -4,8 +4,11 @@
 #include "filedropfilter.h"
 #include "filelistpanel.h"
 #include "limitedreply.h"
+#include "picturepanel.h"
 #include "productprofile.h"
+#include "selectiontools.h"
 #include "tagsession.h"
+#include "tagtablepanel.h"
 #include "textfinder.h"
 #include "versionorder.h"
 
@@ -13,6 +16,7 @@
 #include <QCloseEvent>
 #include <QDebug>
 #include <QDesktopServices>
+#include <QDockWidget>
 #include <QLabel>
 #include <QMenu>
 #include <QNetworkAccessManager>
@@ -108,6 +112,8 @@ MainWindow::MainWindow(QWidget *parent, const QUrl &feedUrl,
 
     createShortcuts();
     createFileList();
+    createFieldPanels();
+    createSelectionTools();
     createUndo();
     createFileDrops();
     createProgress();
@@ -119,6 +125,8 @@ MainWindow::~MainWindow()
     // The views before the session they show.
     disconnect(fileList, nullptr, this, nullptr);
     delete fileList;
+    delete tagTable;
+    delete picturePanel;
     delete textFinder;
     delete ui;
     delete profile;
@@ -289,6 +297,42 @@ void MainWindow::createFileList()
     addDockWidget(Qt::TopDockWidgetArea, fileList);
     textFinder->setFileList(fileList);
     connect(fileList, &QDockWidget::visibilityChanged, this, &MainWindow::placeList);
+}
+
+void MainWindow::createFieldPanels()
+{
+    // Beside the form: every field and every picture of what the form shows, one file or the
+    // files selected in the list. Not closable, since no menu could bring them back.
+    const auto dock = [this](QWidget *panel, const QString &title, const QString &name) {
+        auto *dock = new QDockWidget(title, this);
+        dock->setObjectName(name);
+        dock->setFeatures(QDockWidget::DockWidgetMovable | QDockWidget::DockWidgetFloatable);
+        dock->setWidget(panel);
+        addDockWidget(Qt::RightDockWidgetArea, dock);
+        return dock;
+    };
+    tagTable = new TagTablePanel(session, this);
+    picturePanel = new PicturePanel(session, this);
+    QDockWidget *tags = dock(tagTable, tr("Tags"), QStringLiteral("tagsDock"));
+    QDockWidget *pictures = dock(picturePanel, tr("Pictures"), QStringLiteral("picturesDock"));
+    tabifyDockWidget(tags, pictures);
+    tags->raise();
+    connect(textFinder, &TextFinder::selectionChanged, tagTable, &TagTablePanel::setSelection);
+    connect(textFinder, &TextFinder::selectionChanged, picturePanel, &PicturePanel::setSelection);
+    connect(picturePanel, &PicturePanel::message, this, &MainWindow::updateSysInfo);
+}
+
+void MainWindow::createSelectionTools()
+{
+    auto *tools = new SelectionTools(session, this);
+    tools->setSelection([this] { return fileList->selectedIds(); });
+    fileList->contextMenu()->addSeparator();
+    tools->addTo(fileList->contextMenu());
+    connect(tools, &SelectionTools::status, this,
+            [this](const QString &message, const QString &reason) {
+                updateSysInfo(message);
+                infoDisplay->setToolTip(reason);
+            });
 }
 
 void MainWindow::createUndo()

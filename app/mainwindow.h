@@ -12,6 +12,8 @@ class QProgressBar;
 class QPushButton;
 class ProductProfile;
 class FileListPanel;
+class PicturePanel;
+class TagTablePanel;
 class TagSession;
 class TextFinder;
 
@@ -54,6 +56,8 @@ private:
     void createShortcuts();
     void createFileDrops();
     void createFileList();
+    void createFieldPanels();
+    void createSelectionTools();
     void createUndo();
     void placeList(bool shown);
     void restoreLayout();
@@ -66,6 +70,8 @@ private:
     TagSession *session;
     TextFinder *textFinder;
     FileListPanel *fileList = nullptr;
+    TagTablePanel *tagTable = nullptr;
+    PicturePanel *picturePanel = nullptr;
     QLabel *infoDisplay;
     QLabel *verDisplay;
     ProductProfile *profile;

@@ -3,7 +3,9 @@
 #include "filelistpanel.h"
 #include "mainwindow.h"
 #include "profilefixture.h"
+#include "selectiontagsmodel.h"
 #include "tagsession.h"
+#include "tagtablepanel.h"
 #include "testsupport.h"
 #include "textfinder.h"
 #include "userinput.h"
@@ -25,6 +27,7 @@
 
 #include <taglib/fileref.h>
 #include <taglib/tag.h>
+#include <taglib/tpropertymap.h>
 
 using namespace testsupport;
 
@@ -73,6 +76,7 @@ private slots:
     void undoAndRedoOverSave();
     void columnsChosenAndRemembered();
     void openAfterTheSaveEnds();
+    void everyFieldBesideTheForm();
 
 private:
     // Copies of tone.mp3 in a folder of their own, titled "Song 1", "Song 2"... on one album.
@@ -654,6 +658,37 @@ void TestFileList::openAfterTheSaveEnds()
     QCOMPARE(editor->findChild<QLabel *>("fileLabel")->text(), single);
     for (const QString &path : paths)
         QCOMPARE(tagText(path, &TagLib::Tag::genre), QStringLiteral("Jazz"));
+}
+
+void TestFileList::everyFieldBesideTheForm()
+{
+    const QStringList paths = album(3);
+    openAll({QFileInfo(paths.first()).path()}, 3);
+    selectAll();
+    // The table of every field follows the list's selection.
+    SelectionTagsModel *tags = window->findChild<TagTablePanel *>()->model();
+    QTRY_COMPARE(tags->selection().size(), 3);
+    const int title = tags->rowOf(QStringLiteral("TITLE"));
+    QVERIFY(title >= 0);
+    QCOMPARE(tags->index(title, SelectionTagsModel::ValueColumn).data().toString(),
+             SelectionTagsModel::differentValues());
+    // A field added there goes into every selected file, and the titles stay each file's own.
+    const int composer = tags->addField(QStringLiteral("COMPOSER"));
+    QVERIFY(tags->setData(tags->index(composer, SelectionTagsModel::ValueColumn),
+                          QStringLiteral("Writer"), Qt::EditRole));
+    QCOMPARE(window->findChild<QUndoStack *>()->count(), 1);
+    saveAndWait();
+    for (int i = 0; i < paths.size(); ++i) {
+        const TagLib::FileRef file(fileNameBytes(paths[i]).constData());
+        QCOMPARE(fromTagString(file.file()->properties()["COMPOSER"].toString()), "Writer");
+        QCOMPARE(tagText(paths[i], &TagLib::Tag::title), QString("Song %1").arg(i + 1));
+    }
+    // The tools that fill the selection from elsewhere are in the list's menu.
+    QStringList entries;
+    for (const QAction *action : list->contextMenu()->actions())
+        entries << (action->menu() ? action->menu()->title() : action->text());
+    QVERIFY(entries.contains(QStringLiteral("Look up on MusicBrainz…")));
+    QVERIFY(entries.contains(QStringLiteral("Compute loudness")));
 }
 
 QTEST_MAIN(TestFileList)
