@@ -3,12 +3,14 @@
 #include "coverimage.h"
 #include "lookupsettingsdialog.h"
 #include "musicbrainzreply.h"
+#include "trackchoicedelegate.h"
 #include "ui_lookupdialog.h"
 
 #include <QComboBox>
 #include <QFileInfo>
 #include <QPixmap>
 #include <QPushButton>
+#include <QStringListModel>
 #include <QtConcurrent>
 
 #include <algorithm>
@@ -49,8 +51,13 @@ LookupDialog::LookupDialog(const QList<File> &files, const MusicBrainzClient::Se
     , m_ui(std::make_unique<Ui::LookupDialog>())
     , m_client(new MusicBrainzClient(settings, this))
     , m_files(files)
+    , m_trackNames(new QStringListModel(this))
 {
     m_ui->setupUi(this);
+    // Each file's track is chosen in place, from one list of the release's tracks.
+    m_ui->matchTable->setItemDelegateForColumn(1, new TrackChoiceDelegate(m_trackNames, this));
+    m_ui->matchTable->setEditTriggers(QAbstractItemView::AllEditTriggers);
+    connect(m_ui->matchTable, &QTableWidget::itemChanged, this, &LookupDialog::trackEdited);
     for (const File &file : m_files)
         m_lookupFiles.append(musicbrainz::lookupFile(file.path, file.record));
     m_facts = musicbrainz::albumFacts(m_lookupFiles);
@@ -229,18 +236,19 @@ void LookupDialog::candidateChosen()
 void LookupDialog::showMatch()
 {
     QTableWidget *table = m_ui->matchTable;
+    const QSignalBlocker blocker(table);
     table->clearContents();
     table->setRowCount(int(m_files.size()));
+    QStringList names {tr("(no track)")};
+    for (const musicbrainz::TrackRef &ref : m_tracks)
+        names.append(trackText(m_release, ref));
+    m_trackNames->setStringList(names);
     for (int row = 0; row < m_files.size(); ++row) {
-        table->setItem(row, 0, new QTableWidgetItem(QFileInfo(m_files[row].path).fileName()));
-        auto *choice = new QComboBox(table);
-        choice->addItem(tr("(no track)"));
-        for (const musicbrainz::TrackRef &ref : m_tracks)
-            choice->addItem(trackText(m_release, ref));
-        choice->setCurrentIndex(m_match.value(row, -1) + 1);
-        connect(choice, &QComboBox::currentIndexChanged, this,
-                [this, row](int index) { trackChosen(row, index); });
-        table->setCellWidget(row, 1, choice);
+        auto *file = new QTableWidgetItem(QFileInfo(m_files[row].path).fileName());
+        file->setFlags(file->flags() & ~Qt::ItemIsEditable);
+        table->setItem(row, 0, file);
+        table->setItem(row, 1, new QTableWidgetItem());
+        showTrack(row, m_match.value(row, -1));
     }
     const qsizetype unmatched = m_match.count(-1);
     const qsizetype unusedTracks = m_tracks.size() - (m_match.size() - unmatched);
@@ -251,16 +259,28 @@ void LookupDialog::showMatch()
     showChanges();
 }
 
+void LookupDialog::showTrack(int file, int track)
+{
+    QTableWidgetItem *item = m_ui->matchTable->item(file, 1);
+    item->setText(m_trackNames->stringList().value(track + 1));
+    item->setData(TrackChoiceDelegate::ChoiceRole, track + 1);
+}
+
+void LookupDialog::trackEdited(QTableWidgetItem *item)
+{
+    if (item->column() == 1)
+        trackChosen(item->row(), item->data(TrackChoiceDelegate::ChoiceRole).toInt());
+}
+
 void LookupDialog::trackChosen(int file, int choice)
 {
     // A track goes to one file: the file that had it is left without one.
     const int track = choice - 1;
+    const QSignalBlocker blocker(m_ui->matchTable);
     for (int other = 0; other < m_match.size(); ++other) {
         if (other != file && track >= 0 && m_match[other] == track) {
             m_match[other] = -1;
-            auto *box = qobject_cast<QComboBox *>(m_ui->matchTable->cellWidget(other, 1));
-            const QSignalBlocker blocker(box);
-            box->setCurrentIndex(0);
+            showTrack(other, -1);
         }
     }
     m_match[file] = track;

@@ -15,6 +15,8 @@
 #include <memory>
 
 class MusicBrainzReply;
+class QStringListModel;
+class QTableWidgetItem;
 namespace Ui {
 class LookupDialog;
 }
@@ -65,6 +67,8 @@ private:
     void candidateChosen();
     void loadRelease(const QString &releaseId);
     void showMatch();
+    void showTrack(int file, int track);
+    void trackEdited(QTableWidgetItem *item);
     void trackChosen(int file, int choice);
     void showChanges();
     void coverToggled();
@@ -75,6 +79,7 @@ private:
     std::unique_ptr<Ui::LookupDialog> m_ui;
     MusicBrainzClient *m_client;
     QList<File> m_files;
+    QStringListModel *m_trackNames;
     QList<musicbrainz::LookupFile> m_lookupFiles;
     musicbrainz::AlbumFacts m_facts;
     QPointer<MusicBrainzReply> m_reply;

@@ -5,6 +5,7 @@
 #include "testsupport.h"
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDialogButtonBox>
 #include <QFile>
 #include <QImage>
@@ -37,33 +38,13 @@ private slots:
     void searchesMatchesAndApplies()
     {
         HttpServer server;
-        QVERIFY(server.start());
-        server.setBody(QStringLiteral("/ws/2/release"), answer(QStringLiteral("search.json")));
-        server.setBody(QStringLiteral("/ws/2/release/") + loveBug,
-                       answer(QStringLiteral("release-lovebug.json")));
+        QTemporaryDir dir;
+        QList<LookupDialog::File> files;
+        MusicBrainzClient::Settings settings;
+        serveAndCopy(server, dir, &files, &settings);
         const QByteArray cover = testsupport::encode(QImage(16, 16, QImage::Format_RGB32), "PNG");
         server.setBody(QStringLiteral("/caa/release/") + loveBug + QStringLiteral("/front-500"),
                        cover);
-
-        QTemporaryDir dir;
-        QList<LookupDialog::File> files;
-        for (const QString &title :
-             {QStringLiteral("the Love Bug (cover)"), QStringLiteral("the Love Bug"),
-              QStringLiteral("the Love Bug (Big Bug NYC remix)")}) {
-            const QString path = testsupport::copyFixture(dir, QStringLiteral("tone.flac"),
-                                                          title + QStringLiteral(".flac"));
-            TagChanges changes;
-            changes.set(QStringLiteral("TITLE"), {title});
-            changes.set(QStringLiteral("ALBUM"), {QStringLiteral("The Love Bug")});
-            changes.set(QStringLiteral("ARTIST"), {QStringLiteral("m-flo")});
-            QCOMPARE(changes.save(path), 0);
-            LookupDialog::File file {path, {}};
-            QVERIFY(file.record.read(path));
-            files.append(file);
-        }
-        MusicBrainzClient::Settings settings;
-        settings.server = server.url(QString());
-        settings.coverServer = server.url(QStringLiteral("/caa"));
         LookupDialog dialog(files, settings);
         dialog.show();
         QVERIFY(dialog.findChild<QLineEdit *>("lineEdit_query")
@@ -105,6 +86,59 @@ private slots:
                                      + QStringLiteral("?inc=recordings+artist-credits+labels+"
                                                       "release-groups+media+isrcs&fmt=json")),
                  1);
+    }
+
+    void anotherTrackChosen()
+    {
+        HttpServer server;
+        QTemporaryDir dir;
+        QList<LookupDialog::File> files;
+        MusicBrainzClient::Settings settings;
+        serveAndCopy(server, dir, &files, &settings);
+        LookupDialog dialog(files, settings);
+        dialog.show();
+        dialog.search();
+        auto *changes = dialog.findChild<QTreeWidget *>("changeList");
+        QTRY_COMPARE_WITH_TIMEOUT(changes->topLevelItemCount(), 3, 10000);
+
+        // The second file's track chosen in place for the first: the second is left without.
+        auto *table = dialog.findChild<QTableWidget *>("matchTable");
+        const QString second = table->item(1, 1)->text();
+        table->setCurrentCell(0, 1);
+        auto *box = table->viewport()->findChild<QComboBox *>();
+        QVERIFY(box);
+        box->setCurrentIndex(box->findText(second));
+        emit box->activated(box->currentIndex());
+        QCOMPARE(table->item(0, 1)->text(), second);
+        QCOMPARE(table->item(1, 1)->text(), QStringLiteral("(no track)"));
+        QCOMPARE(changes->topLevelItemCount(), 2);
+    }
+
+private:
+    // The answers of a search and of the Love Bug release, and three files of it.
+    void serveAndCopy(HttpServer &server, const QTemporaryDir &dir,
+                      QList<LookupDialog::File> *files, MusicBrainzClient::Settings *settings)
+    {
+        QVERIFY(server.start());
+        server.setBody(QStringLiteral("/ws/2/release"), answer(QStringLiteral("search.json")));
+        server.setBody(QStringLiteral("/ws/2/release/") + loveBug,
+                       answer(QStringLiteral("release-lovebug.json")));
+        for (const QString &title :
+             {QStringLiteral("the Love Bug (cover)"), QStringLiteral("the Love Bug"),
+              QStringLiteral("the Love Bug (Big Bug NYC remix)")}) {
+            const QString path = testsupport::copyFixture(dir, QStringLiteral("tone.flac"),
+                                                          title + QStringLiteral(".flac"));
+            TagChanges changes;
+            changes.set(QStringLiteral("TITLE"), {title});
+            changes.set(QStringLiteral("ALBUM"), {QStringLiteral("The Love Bug")});
+            changes.set(QStringLiteral("ARTIST"), {QStringLiteral("m-flo")});
+            QCOMPARE(changes.save(path), 0);
+            LookupDialog::File file {path, {}};
+            QVERIFY(file.record.read(path));
+            files->append(file);
+        }
+        settings->server = server.url(QString());
+        settings->coverServer = server.url(QStringLiteral("/caa"));
     }
 };
 
