@@ -1,7 +1,6 @@
 #include "commandline.h"
 
 #include "mainwindow.h"
-#include "textfinder.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -37,8 +36,6 @@ void CommandLine::openIn(MainWindow &window) const
 {
     if (startFiles.isEmpty())
         return;
-    // The editor is the window's central widget; at start nothing is changed, so nothing is
-    // asked before the files open.
-    if (auto *editor = qobject_cast<TextFinder *>(window.centralWidget()))
-        editor->openFiles(startFiles);
+    // At start nothing is changed, so nothing is asked before the files open.
+    window.openFiles(startFiles);
 }

@@ -132,6 +132,11 @@ MainWindow::~MainWindow()
     delete profile;
 }
 
+void MainWindow::openFiles(const QStringList &paths)
+{
+    textFinder->openFiles(paths);
+}
+
 QUrl MainWindow::defaultFeedUrl()
 {
     return QUrl(QStringLiteral(TAGDESK_FEED_URL));

@@ -2,6 +2,7 @@
 #define MAINWINDOW_H
 
 #include <QMainWindow>
+#include <QStringList>
 #include <QUrl>
 
 #include <chrono>
@@ -34,6 +35,9 @@ public:
     explicit MainWindow(QWidget *parent = nullptr, const QUrl &feedUrl = defaultFeedUrl(),
                         std::chrono::milliseconds transferTimeout = defaultTransferTimeout);
     ~MainWindow() override;
+
+    // Opens files and folders in the editor, as a drop of them does.
+    void openFiles(const QStringList &paths);
 
     // The feed address chosen when the program was built (TAGDESK_FEED_URL).
     static QUrl defaultFeedUrl();
