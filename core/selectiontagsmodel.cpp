@@ -81,13 +81,22 @@ QList<SelectionTagsModel::Entry> SelectionTagsModel::entries() const
     if (!m_session || m_selection.isEmpty())
         return found;
     const QList<const SessionRow *> rows = presentRows();
-    QList<RowId> present;
-    present.reserve(rows.size());
-    for (const SessionRow *row : rows)
-        present.append(row->id);
+    if (rows.isEmpty())
+        return found;
+    // Rows holding what the first one holds, in its order, add no key and differ in none: a
+    // folder's files mostly do, and thousands are selected at once.
+    const SessionRow &first = *rows.first();
+    QList<const SessionRow *> others;
+    QList<RowId> present {first.id};
+    for (const SessionRow *row : rows) {
+        if (row->order != first.order || row->edits != first.edits || row->read != first.read) {
+            others.append(row);
+            present.append(row->id);
+        }
+    }
     for (const QString &key : m_session->keys(present)) {
-        Entry entry {key, held(*rows.first(), key), false};
-        entry.differs = std::any_of(rows.cbegin(), rows.cend(), [&](const SessionRow *row) {
+        Entry entry {key, held(first, key), false};
+        entry.differs = std::any_of(others.cbegin(), others.cend(), [&](const SessionRow *row) {
             return held(*row, key) != entry.values;
         });
         found.append(entry);
