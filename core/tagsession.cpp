@@ -411,6 +411,8 @@ void TagSession::readingDone()
     if (!std::exchange(m_readPending, false))
         return;
     appendRead(0, 0);
+    // The rows hold what was read: the future's copies of a folder's records go.
+    m_reading.setFuture(QFuture<SessionRead>());
     emit readFinished();
 }
 
