@@ -382,10 +382,21 @@ SessionRow TagSession::readRow(const SessionFile &file, const SessionRead &read)
     row.audio = read.audio;
     row.coverId = read.coverId;
     row.pictures = read.pictures;
+    // The files of a folder mostly hold the same keys, and many the same values: the row before
+    // lends them, so that thousands of rows hold them once and compare them at a glance.
+    const SessionRow *before = m_rows.empty() ? nullptr : &m_rows.back();
     for (const SessionValue &value : read.values) {
-        row.read.insert(value.key, value.values);
-        row.order.append(value.key);
+        const auto lent = before ? before->read.constFind(value.key) : row.read.cend();
+        if (before && lent != before->read.cend()) {
+            row.read.insert(lent.key(), *lent == value.values ? *lent : value.values);
+            row.order.append(lent.key());
+        } else {
+            row.read.insert(value.key, value.values);
+            row.order.append(value.key);
+        }
     }
+    if (before && row.order == before->order)
+        row.order = before->order;
     return row;
 }
 
@@ -411,8 +422,12 @@ void TagSession::readingDone()
     if (!std::exchange(m_readPending, false))
         return;
     appendRead(0, 0);
-    // The rows hold what was read: the future's copies of a folder's records go.
+    // The rows hold what was read: the future's copies of a folder's records go, freed off the
+    // GUI thread as there are thousands.
+    QFuture<SessionRead> done = m_reading.future();
     m_reading.setFuture(QFuture<SessionRead>());
+    QThreadPool::globalInstance()->start(
+            [done = std::move(done)]() mutable { done = QFuture<SessionRead>(); });
     emit readFinished();
 }
 
@@ -1061,7 +1076,15 @@ bool TagSession::applySaved(const SaveJob &job, const SaveResult &result, QStrin
     keepBytes(result.removed);
     found->read.clear();
     for (const SessionValue &value : result.read.values) {
-        found->read.insert(value.key, value.values);
+        // What the row held, shared with the other rows saved alike, where the file holds it.
+        const auto edit = editsBefore.constFind(value.key);
+        const auto read = readBefore.constFind(value.key);
+        if (edit != editsBefore.cend() && *edit == value.values)
+            found->read.insert(edit.key(), *edit);
+        else if (read != readBefore.cend() && *read == value.values)
+            found->read.insert(read.key(), *read);
+        else
+            found->read.insert(value.key, value.values);
         if (!found->order.contains(value.key))
             found->order.append(value.key);
     }
