@@ -1,5 +1,7 @@
 #include "filelistpanel.h"
 
+#include "sessionsortmodel.h"
+
 #include "fieldtable.h"
 #include "filewalk.h"
 #include "namestagsdialog.h"
@@ -51,7 +53,7 @@ QList<SessionFile> walk(const QStringList &arguments)
 FileListPanel::FileListPanel(TagSession *session, QWidget *parent)
     : QDockWidget(parent)
     , m_session(session)
-    , m_proxy(new QSortFilterProxyModel(this))
+    , m_proxy(new SessionSortModel(this))
     , m_view(new QTableView(this))
 {
     setObjectName(QStringLiteral("fileList"));

@@ -27,6 +27,7 @@
 #include <filesystem>
 #include <system_error>
 #include <utility>
+#include <vector>
 
 namespace {
 
@@ -586,14 +587,24 @@ void TextFinder::showFields()
         const auto read = row.read.constFind(key);
         return read != row.read.cend() ? *read : none;
     };
+    // Rows holding all the first row holds show what it shows in every field: one look at each.
+    std::vector<bool> likeFirst;
+    likeFirst.reserve(std::size_t(rows.size()));
+    for (const SessionRow *row : std::as_const(rows)) {
+        likeFirst.push_back(row->problem.isEmpty() == rows.first()->problem.isEmpty()
+                            && row->edits == rows.first()->edits
+                            && row->read == rows.first()->read);
+    }
     for (const TagField &tagField : tagFields) {
         const QString &key = keyOf(tagField);
         const QString first = rows.isEmpty() ? QString() : formText(*rows.first(), tagField);
         const QStringList &firstHeld = rows.isEmpty() ? none : held(*rows.first(), key);
+        std::size_t at = 0;
         const bool same = std::all_of(rows.begin(), rows.end(), [&](const SessionRow *row) {
-            return (held(*row, key) == firstHeld
-                    && row->edits.contains(key) == rows.first()->edits.contains(key)
-                    && row->problem.isEmpty() == rows.first()->problem.isEmpty())
+            return likeFirst[at++]
+                    || (held(*row, key) == firstHeld
+                        && row->edits.contains(key) == rows.first()->edits.contains(key)
+                        && row->problem.isEmpty() == rows.first()->problem.isEmpty())
                     || formText(*row, tagField) == first;
         });
         QLineEdit *edit = field(tagField);

@@ -6,12 +6,12 @@
 // process's peak resident memory. bench/session.sh makes the files and runs it against the
 // quillet command.
 #include "filewalk.h"
+#include "sessionsortmodel.h"
 #include "tagsession.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
-#include <QSortFilterProxyModel>
 #include <QTimer>
 #include <QUndoStack>
 
@@ -77,7 +77,7 @@ int main(int argc, char **argv)
         return 2;
     }
     TagSession session;
-    QSortFilterProxyModel sorted;
+    SessionSortModel sorted;
     sorted.setSortRole(TagSession::SortRole);
     sorted.setSourceModel(&session);
     GapMeter gaps;

@@ -110,12 +110,23 @@ QList<SelectionPicturesModel::Entry> SelectionPicturesModel::entries() const
         return found;
     qsizetype present = 0;
     QList<qsizetype> holders; // per entry: how many files hold it alike
+    // A row with the pictures of the first one counts where the first did: thousands of rows
+    // with one cover are selected at once.
+    const QList<SessionPicture> *firstPictures = nullptr;
+    QList<qsizetype> firstMet;
     for (const RowId id : m_selection) {
-        if (!m_session->contains(id))
+        const SessionRow *row = m_session->row(id);
+        if (!row)
             continue;
         ++present;
+        const QList<SessionPicture> &pictures = row->currentPictures();
+        if (firstPictures && pictures == *firstPictures) {
+            for (const qsizetype at : std::as_const(firstMet))
+                ++holders[at];
+            continue;
+        }
         QSet<qsizetype> met; // a file holding two of one type and description counts once
-        for (const SessionPicture &picture : m_session->row(id)->currentPictures()) {
+        for (const SessionPicture &picture : pictures) {
             qsizetype at = 0;
             while (at < found.size()
                    && !found.at(at).picture.sameKey(picture.type, picture.description))
@@ -130,6 +141,10 @@ QList<SelectionPicturesModel::Entry> SelectionPicturesModel::entries() const
             if (found.at(at).picture.dataId != picture.dataId)
                 found[at].differs = true;
             ++holders[at];
+        }
+        if (!firstPictures) {
+            firstPictures = &pictures;
+            firstMet = met.values();
         }
     }
     for (qsizetype i = 0; i < found.size(); ++i) {

@@ -5,11 +5,26 @@
 
 #include <algorithm>
 
+namespace {
+
+// The values a row holds now, without a copy: thousands of rows are compared at once.
+const QStringList &held(const SessionRow &row, const QString &key)
+{
+    static const QStringList none;
+    const auto edit = row.edits.constFind(key);
+    if (edit != row.edits.cend())
+        return *edit;
+    const auto read = row.read.constFind(key);
+    return read != row.read.cend() ? *read : none;
+}
+
+} // namespace
+
 SelectionTagsModel::SelectionTagsModel(TagSession *session, QObject *parent)
     : QAbstractTableModel(parent)
     , m_session(session)
 {
-    connect(session, &TagSession::valuesChanged, this, &SelectionTagsModel::refresh);
+    connect(session, &TagSession::keysChanged, this, &SelectionTagsModel::refresh);
     // Rows going out of the session go out of the selection; other columns keep it.
     connect(session, &QAbstractItemModel::rowsRemoved, this, &SelectionTagsModel::pruneSelection);
     connect(session, &QAbstractItemModel::modelReset, this, &SelectionTagsModel::pruneSelection);
@@ -47,22 +62,43 @@ void SelectionTagsModel::setSelection(const QList<RowId> &ids)
     endResetModel();
 }
 
+QList<const SessionRow *> SelectionTagsModel::presentRows() const
+{
+    QList<const SessionRow *> rows;
+    if (!m_session)
+        return rows;
+    rows.reserve(m_selection.size());
+    for (const RowId id : m_selection) {
+        if (const SessionRow *found = m_session->row(id))
+            rows.append(found);
+    }
+    return rows;
+}
+
 QList<SelectionTagsModel::Entry> SelectionTagsModel::entries() const
 {
     QList<Entry> found;
     if (!m_session || m_selection.isEmpty())
         return found;
-    QList<RowId> present = m_selection;
-    present.removeIf([this](RowId id) { return !m_session->contains(id); });
-    const RowId first = present.value(0);
-    for (const QString &key : m_session->keys(present)) {
-        Entry entry {key, m_session->values(first, key), false};
-        for (const RowId id : std::as_const(present)) {
-            if (m_session->row(id)->values(key) != entry.values) {
-                entry.differs = true;
-                break;
-            }
+    const QList<const SessionRow *> rows = presentRows();
+    if (rows.isEmpty())
+        return found;
+    // Rows holding what the first one holds, in its order, add no key and differ in none: a
+    // folder's files mostly do, and thousands are selected at once.
+    const SessionRow &first = *rows.first();
+    QList<const SessionRow *> others;
+    QList<RowId> present {first.id};
+    for (const SessionRow *row : rows) {
+        if (row->order != first.order || row->edits != first.edits || row->read != first.read) {
+            others.append(row);
+            present.append(row->id);
         }
+    }
+    for (const QString &key : m_session->keys(present)) {
+        Entry entry {key, held(first, key), false};
+        entry.differs = std::any_of(others.cbegin(), others.cend(), [&](const SessionRow *row) {
+            return held(*row, key) != entry.values;
+        });
         found.append(entry);
     }
     for (const QString &key : m_added) {
@@ -73,11 +109,64 @@ QList<SelectionTagsModel::Entry> SelectionTagsModel::entries() const
     return found;
 }
 
-void SelectionTagsModel::refresh(const QList<RowId> &changed)
+// Only the keys that changed, and the rows that did where that tells: typing into thousands of
+// selected rows must not compare every key of every row each time.
+void SelectionTagsModel::refresh(const QList<RowId> &changed, const QStringList &keys)
 {
-    if (std::any_of(changed.cbegin(), changed.cend(),
-                    [this](RowId id) { return m_selected.contains(id); }))
-        sync();
+    if (keys.isEmpty() || !m_session)
+        return;
+    QList<const SessionRow *> rows;
+    for (const RowId id : changed) {
+        if (!m_selected.contains(id))
+            continue;
+        if (const SessionRow *found = m_session->row(id))
+            rows.append(found);
+    }
+    if (rows.isEmpty())
+        return;
+    const SessionRow *first = nullptr;
+    for (const RowId id : std::as_const(m_selection)) {
+        if ((first = m_session->row(id)))
+            break;
+    }
+    for (const QString &key : keys) {
+        if (!refreshKey(key, rows, first)) {
+            sync();
+            return;
+        }
+    }
+}
+
+// False when the rows of the table must be looked at anew.
+bool SelectionTagsModel::refreshKey(const QString &key, const QList<const SessionRow *> &changed,
+                                    const SessionRow *first)
+{
+    const int at = rowOf(key);
+    if (at < 0) {
+        // A key new to the selection.
+        return std::all_of(changed.cbegin(), changed.cend(),
+                           [&](const SessionRow *row) { return held(*row, key).isEmpty(); });
+    }
+    const Entry &entry = m_entries.at(at);
+    const QStringList &values = first ? held(*first, key) : QStringList();
+    const auto differ = [&](const QList<const SessionRow *> &rows) {
+        return std::any_of(rows.cbegin(), rows.cend(),
+                           [&](const SessionRow *row) { return held(*row, key) != values; });
+    };
+    bool differs = false;
+    if (values == entry.values && !entry.differs)
+        differs = differ(changed); // the others still hold the first row's values
+    else if (values == entry.values && differ(changed))
+        differs = true;
+    else
+        differs = differ(presentRows());
+    if (values.isEmpty() && !differs && !m_added.contains(key))
+        return false; // no file holds it now
+    if (values != entry.values || differs != entry.differs) {
+        m_entries[at] = {key, values, differs};
+        emit dataChanged(index(at, ValueColumn), index(at, ValueColumn));
+    }
+    return true;
 }
 
 // Brings the rows up to the session, in place: an editor open on a row stays open.

@@ -61,7 +61,10 @@ private:
     };
 
     QList<Entry> entries() const;
-    void refresh(const QList<RowId> &changed);
+    void refresh(const QList<RowId> &changed, const QStringList &keys);
+    bool refreshKey(const QString &key, const QList<const SessionRow *> &changed,
+                    const SessionRow *first);
+    QList<const SessionRow *> presentRows() const;
     void pruneSelection();
     void sync();
 

@@ -382,10 +382,21 @@ SessionRow TagSession::readRow(const SessionFile &file, const SessionRead &read)
     row.audio = read.audio;
     row.coverId = read.coverId;
     row.pictures = read.pictures;
+    // The files of a folder mostly hold the same keys, and many the same values: the row before
+    // lends them, so that thousands of rows hold them once and compare them at a glance.
+    const SessionRow *before = m_rows.empty() ? nullptr : &m_rows.back();
     for (const SessionValue &value : read.values) {
-        row.read.insert(value.key, value.values);
-        row.order.append(value.key);
+        const auto lent = before ? before->read.constFind(value.key) : row.read.cend();
+        if (before && lent != before->read.cend()) {
+            row.read.insert(lent.key(), *lent == value.values ? *lent : value.values);
+            row.order.append(lent.key());
+        } else {
+            row.read.insert(value.key, value.values);
+            row.order.append(value.key);
+        }
     }
+    if (before && row.order == before->order)
+        row.order = before->order;
     return row;
 }
 
@@ -411,6 +422,12 @@ void TagSession::readingDone()
     if (!std::exchange(m_readPending, false))
         return;
     appendRead(0, 0);
+    // The rows hold what was read: the future's copies of a folder's records go, freed off the
+    // GUI thread as there are thousands.
+    QFuture<SessionRead> done = m_reading.future();
+    m_reading.setFuture(QFuture<SessionRead>());
+    QThreadPool::globalInstance()->start(
+            [done = std::move(done)]() mutable { done = QFuture<SessionRead>(); });
     emit readFinished();
 }
 
@@ -821,6 +838,7 @@ void TagSession::rebuildIndex()
 void TagSession::applyChanges(const QList<Change> &changes, bool after)
 {
     QList<RowId> changed;
+    QStringList keys;
     for (const Change &change : changes) {
         SessionRow *found = mutableRow(change.id);
         if (!found)
@@ -828,8 +846,10 @@ void TagSession::applyChanges(const QList<Change> &changes, bool after)
         setRowValues(*found, change.key, after ? change.after : change.before);
         if (changed.isEmpty() || changed.constLast() != change.id)
             changed.append(change.id);
+        if (keys.isEmpty() || (keys.constLast() != change.key && !keys.contains(change.key)))
+            keys.append(change.key);
     }
-    rowsChanged(changed);
+    rowsChanged(changed, keys);
 }
 
 void TagSession::applyPictureChanges(const QList<PictureChange> &changes, bool after)
@@ -903,7 +923,7 @@ void TagSession::changeModifiedCount(int by)
         emit modificationChanged(anyModified());
 }
 
-void TagSession::rowsChanged(const QList<RowId> &ids)
+void TagSession::rowsChanged(const QList<RowId> &ids, const QStringList &keys)
 {
     if (ids.isEmpty())
         return;
@@ -918,6 +938,7 @@ void TagSession::rowsChanged(const QList<RowId> &ids)
     }
     if (last >= 0)
         emit dataChanged(index(first, 0), index(last, columnCount() - 1));
+    emit keysChanged(ids, keys);
     emit valuesChanged(ids);
 }
 
@@ -983,6 +1004,8 @@ int TagSession::saveNow(const QList<RowId> &ids, QString *reason)
     int error = 0;
     int failed = 0;
     QList<RowId> changed;
+    QList<RowId> picturesMoved;
+    QStringList keys;
     for (const SaveJob &job : saveJobs(ids)) {
         const SaveResult result = runSave(job);
         if (result.error != 0 && failed++ == 0) {
@@ -990,12 +1013,16 @@ int TagSession::saveNow(const QList<RowId> &ids, QString *reason)
             if (reason)
                 *reason = result.reason;
         }
-        if (applySaved(job, result))
+        bool pictures = false;
+        if (applySaved(job, result, &keys, &pictures)) {
             changed.append(job.id);
+            if (pictures)
+                picturesMoved.append(job.id);
+        }
     }
-    rowsChanged(changed);
-    if (!changed.isEmpty())
-        emit picturesChanged(changed);
+    rowsChanged(changed, keys);
+    if (!picturesMoved.isEmpty())
+        emit picturesChanged(picturesMoved);
     emit saveFinished(failed);
     return error;
 }
@@ -1003,6 +1030,8 @@ int TagSession::saveNow(const QList<RowId> &ids, QString *reason)
 void TagSession::savedAt(int begin, int end)
 {
     QList<RowId> changed;
+    QList<RowId> picturesMoved;
+    QStringList keys;
     for (int i = begin; i < end; ++i) {
         const SaveResult result = m_saving.resultAt(i);
         if (result.skipped)
@@ -1010,16 +1039,21 @@ void TagSession::savedAt(int begin, int end)
         ++m_savedCount;
         if (result.error != 0)
             ++m_saveFailed;
-        if (applySaved(m_saveJobs.at(i), result))
+        bool pictures = false;
+        if (applySaved(m_saveJobs.at(i), result, &keys, &pictures)) {
             changed.append(result.id);
+            if (pictures)
+                picturesMoved.append(result.id);
+        }
     }
-    rowsChanged(changed);
-    if (!changed.isEmpty())
-        emit picturesChanged(changed);
+    rowsChanged(changed, keys);
+    if (!picturesMoved.isEmpty())
+        emit picturesChanged(picturesMoved);
     emit saveProgress(m_savedCount, m_savedCount + (m_saveJobs.size() - end));
 }
 
-bool TagSession::applySaved(const SaveJob &job, const SaveResult &result)
+bool TagSession::applySaved(const SaveJob &job, const SaveResult &result, QStringList *keys,
+                            bool *picturesChanged)
 {
     SessionRow *found = mutableRow(result.id);
     if (!found)
@@ -1028,6 +1062,11 @@ bool TagSession::applySaved(const SaveJob &job, const SaveResult &result)
         found->problem = result.reason;
         return true;
     }
+    // Thousands of rows come back from a save: the views look again at what it changed only.
+    const QMap<QString, QStringList> readBefore = found->read;
+    const QMap<QString, QStringList> editsBefore = found->edits;
+    const QList<SessionPicture> picturesBefore = found->currentPictures();
+    const bool picturesEditedBefore = found->picturesEdited;
     // What the file holds now is what the row was read as; a change typed while the save
     // ran stays a change.
     found->problem = result.read.problem;
@@ -1037,7 +1076,15 @@ bool TagSession::applySaved(const SaveJob &job, const SaveResult &result)
     keepBytes(result.removed);
     found->read.clear();
     for (const SessionValue &value : result.read.values) {
-        found->read.insert(value.key, value.values);
+        // What the row held, shared with the other rows saved alike, where the file holds it.
+        const auto edit = editsBefore.constFind(value.key);
+        const auto read = readBefore.constFind(value.key);
+        if (edit != editsBefore.cend() && *edit == value.values)
+            found->read.insert(edit.key(), *edit);
+        else if (read != readBefore.cend() && *read == value.values)
+            found->read.insert(read.key(), *read);
+        else
+            found->read.insert(value.key, value.values);
         if (!found->order.contains(value.key))
             found->order.append(value.key);
     }
@@ -1056,6 +1103,24 @@ bool TagSession::applySaved(const SaveJob &job, const SaveResult &result)
             = !found->picturesEdited || (job.picturesEdited && found->newPictures == job.pictures);
     const QList<SessionPicture> shown = picturesSaved ? found->pictures : found->newPictures;
     setRowPictures(*found, shown);
+    const auto addKey = [keys](const QString &key) {
+        if (!keys->contains(key))
+            keys->append(key);
+    };
+    const auto shownBefore = [&](const QString &key) {
+        const auto edit = editsBefore.constFind(key);
+        return edit != editsBefore.cend() ? *edit : readBefore.value(key);
+    };
+    const std::initializer_list<const QMap<QString, QStringList> *> held
+            = {&readBefore, &editsBefore, &found->read, &found->edits};
+    for (const QMap<QString, QStringList> *values : held) {
+        for (auto value = values->cbegin(); value != values->cend(); ++value) {
+            if (shownBefore(value.key()) != found->values(value.key()))
+                addKey(value.key());
+        }
+    }
+    *picturesChanged = picturesEditedBefore != found->picturesEdited
+            || picturesBefore != found->currentPictures();
     return true;
 }
 

@@ -164,6 +164,9 @@ signals:
     void detailsRead(RowId id, const QString &report, const QByteArray &cover);
     // Values of rows changed (not for rows inserted or removed).
     void valuesChanged(const QList<RowId> &ids);
+    // The same, just before it, with the keys whose values may have changed in those rows: none
+    // when only their names or problems did.
+    void keysChanged(const QList<RowId> &ids, const QStringList &keys);
     // Pictures of rows changed, the cover among them (after valuesChanged).
     void picturesChanged(const QList<RowId> &ids);
 
@@ -196,7 +199,7 @@ private:
     void pushChanges(QList<Change> changes, const QString &text, int mergeId = -1);
     void refreshModified(SessionRow &row);
     void changeModifiedCount(int by);
-    void rowsChanged(const QList<RowId> &ids);
+    void rowsChanged(const QList<RowId> &ids, const QStringList &keys = QStringList());
     void rebuildIndex();
     QString fileNameText(const SessionRow &row) const;
     void appendRead(int begin, int end);
@@ -207,8 +210,10 @@ private:
     struct SaveResult;
     QList<SaveJob> saveJobs(const QList<RowId> &ids) const;
     static SaveResult runSave(const SaveJob &job);
-    // Returns whether the row is still in the session.
-    bool applySaved(const SaveJob &job, const SaveResult &result);
+    // Returns whether the row is still in the session; adds to keys those whose values may have
+    // changed, and tells whether its pictures did.
+    bool applySaved(const SaveJob &job, const SaveResult &result, QStringList *keys,
+                    bool *picturesChanged);
     void describeColumns();
     void savingDone();
 

@@ -75,6 +75,7 @@ private slots:
     void passTheModelTester();
     void addsAFieldToTheSelection();
     void keepsAFieldThatDiffersWhileAnotherIsEdited();
+    void followsEditsOfSomeRows();
     void addsAndRemovesPictures();
     void undoesAPictureChangeOverASave();
     void coverReplacesOnlyTheFrontCover();
@@ -192,6 +193,43 @@ void TestSelectionModels::keepsAFieldThatDiffersWhileAnotherIsEdited()
         QCOMPARE(valuesOf(m_paths[i], "ARTIST"),
                  QStringList {QStringLiteral("Artist %1").arg(i + 1)});
     }
+}
+
+// The table as it follows the changes, against one made anew for the same selection.
+void TestSelectionModels::followsEditsOfSomeRows()
+{
+    const QList<RowId> ids = m_session->allIds();
+    SelectionTagsModel tags(m_session.get());
+    tags.setSelection(ids);
+    const auto shown = [](const SelectionTagsModel &model) {
+        QStringList rows;
+        for (int row = 0; row < model.rowCount(); ++row)
+            rows << model.index(row, 0).data(SelectionTagsModel::KeyRole).toString() + u'='
+                            + model.index(row, 1).data().toString();
+        return rows;
+    };
+    const auto check = [&] {
+        SelectionTagsModel fresh(m_session.get());
+        fresh.setSelection(ids);
+        QCOMPARE(shown(tags), shown(fresh));
+    };
+    const QString artist = QStringLiteral("ARTIST");
+    m_session->setText({ids[1], ids[2]}, artist, QStringLiteral("Artist 1"));
+    check();
+    QCOMPARE(tags.index(tags.rowOf(artist), 1).data().toString(), u"Artist 1");
+    m_session->setText({ids[1]}, artist, QStringLiteral("Other"));
+    check();
+    m_session->undoStack()->undo();
+    check();
+    m_session->setText({ids[0]}, QStringLiteral("ALBUM"), QStringLiteral("First"));
+    check();
+    m_session->setText(ids, QStringLiteral("GROUPING"), QStringLiteral("New"));
+    check();
+    m_session->removeKey(ids, artist);
+    check();
+    QCOMPARE(tags.rowOf(artist), -1);
+    save();
+    check();
 }
 
 void TestSelectionModels::addsAndRemovesPictures()
