@@ -6,6 +6,7 @@
 #include "coverimage.h"
 #include "filelistpanel.h"
 #include "tagfield.h"
+#include "tagrecord.h"
 #include "tagsession.h"
 #include "widetext.h"
 
@@ -49,21 +50,6 @@ public:
 QPixmap coverPixmap(const QImage &shown)
 {
     return shown.isNull() ? QPixmap() : QPixmap::fromImage(shown);
-}
-
-// A number of the seven as the form has always shown it: the digits it starts with, without
-// leading zeros, at most four; "0" when there are none.
-QString shortNumber(const QString &text)
-{
-    qsizetype digits = 0;
-    while (digits < text.size() && text[digits].isDigit() && text[digits].unicode() < 128)
-        ++digits;
-    QString number = text.left(digits);
-    while (number.size() > 1 && number.startsWith(QLatin1Char('0')))
-        number.remove(0, 1);
-    if (number.isEmpty())
-        return QStringLiteral("0");
-    return number.size() > 4 ? number.left(4) : number;
 }
 
 const QString &keyOf(const TagField &tagField)

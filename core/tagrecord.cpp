@@ -42,21 +42,6 @@ qsizetype keyIndex(const QList<TagProperty> &list, const QString &key)
     return -1;
 }
 
-// A number field as the seven were always read: the whole number the text starts with, cut to
-// four digits; "0" when there is none.
-QString shortNumber(const QString &text)
-{
-    qsizetype digits = 0;
-    while (digits < text.size() && text[digits].isDigit() && text[digits].unicode() < 128)
-        ++digits;
-    QString number = text.left(digits);
-    while (number.size() > 1 && number.startsWith(QLatin1Char('0')))
-        number.remove(0, 1);
-    if (number.isEmpty())
-        return QStringLiteral("0");
-    return number.size() > 4 ? number.left(4) : number;
-}
-
 // A number typed into one of the seven, by the rule they were always saved by (std::stoi's in
 // base 10: leading white space, a sign, the digits up to the first other character, within 32
 // bits) and at least 0. end: where the digits end.
@@ -130,6 +115,19 @@ int fill(quillet_changes *target, const TagChanges &changes)
 }
 
 } // namespace
+
+QString shortNumber(const QString &text)
+{
+    qsizetype digits = 0;
+    while (digits < text.size() && text[digits].isDigit() && text[digits].unicode() < 128)
+        ++digits;
+    QString number = text.left(digits);
+    while (number.size() > 1 && number.startsWith(QLatin1Char('0')))
+        number.remove(0, 1);
+    if (number.isEmpty())
+        return QStringLiteral("0");
+    return number.size() > 4 ? number.left(4) : number;
+}
 
 void TagChanges::set(const QString &key, const QStringList &values)
 {

@@ -87,6 +87,10 @@ private:
     bool m_invalid = false;
 };
 
+// A number of the seven as they were always read and shown: the whole number the text starts
+// with, without leading zeros, cut to four digits; "0" when there is none.
+QString shortNumber(const QString &text);
+
 // One file's full record as the library reads it (libquilletc): every key with its values, the
 // items kept but not shown as keys, every picture and the audio properties. Beside it, the view
 // of the seven fields that the form and the command's options have always shown.
