@@ -129,8 +129,9 @@ struct FrameTables : TagLib::ID3v2::Frame
 #if TAGLIB_MAJOR_VERSION < 2
         txxxToKey("TITLE");
         keyToTXXX("TITLE");
-        TagLib::ID3v2::TextIdentificationFrame::involvedPeopleMap();
 #endif
+        // TagLib 2 still fills this one on first use.
+        TagLib::ID3v2::TextIdentificationFrame::involvedPeopleMap();
     }
 };
 
@@ -141,9 +142,9 @@ void prepareTagLib()
     static const bool prepared = [] {
         installLatin1StringHandler();
         prepareVersion();
-        // TagLib 1 fills ID3v2's tables of keys and frame names on first use, unguarded: two
-        // saves at once (quillet --jobs 2) could both fill one and lose a node. Filled here,
-        // once, before any thread needs them.
+        // TagLib fills ID3v2's tables of keys, frame names and involved people on first use,
+        // unguarded: two saves at once (quillet --jobs 2) could both fill one and lose a node.
+        // Filled here, once, before any thread needs them.
         FrameTables::fill();
         return true;
     }();
