@@ -5,6 +5,8 @@
 
 #include "quilletc.h"
 
+#include <QMutex>
+
 #include <cerrno>
 #include <filesystem>
 #include <memory>
@@ -198,8 +200,13 @@ int TagChanges::save(const QString &path, QString *reason) const
     // can write: a save to a missing file fails as it always did.
     const std::unique_ptr<quillet_changes, ChangesFree> changes(quillet_changes_new());
     int error = m_invalid ? EINVAL : changes ? fill(changes.get(), *this) : ENOMEM;
-    if (error == 0)
+    if (error == 0) {
+        // One save at a time in the process: two WAV saves at once under TagLib 2 corrupted
+        // the heap now and then (quillet loudness --jobs 2). Reads still run side by side.
+        static QMutex saving;
+        const QMutexLocker locked(&saving);
         error = quillet_save(nativeName(path).constData(), changes.get());
+    }
     if (error == 0)
         return 0;
     setReason(reason, failureReason(error) + QStringLiteral("; the file is unchanged"));
